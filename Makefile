@@ -1,0 +1,34 @@
+# A thin front over the CMake presets. Newcomers need two targets: demo and test.
+PRESETS := native native-tsan mingw-i686 mingw-x86_64
+WINE_PREFIX := build/mingw-x86_64/wineprefix
+
+.PHONY: all setup build demo test clean $(addprefix build-,$(PRESETS)) \
+        test-native test-native-tsan test-mingw-x86_64
+
+all: build
+
+setup:
+	@tools/setup.sh
+
+build: $(addprefix build-,$(PRESETS))
+
+$(addprefix build-,$(PRESETS)): build-%: setup
+	cmake --preset $* >/dev/null
+	cmake --build --preset $*
+
+# Every test of every preset; the 32-bit build cannot run here, so it is built, tests included.
+test: test-native test-native-tsan build-mingw-i686 test-mingw-x86_64
+
+test-native test-native-tsan: test-%: build-%
+	ctest --preset $*
+
+test-mingw-x86_64: build-mingw-x86_64
+	tools/wine-prefix fresh $(WINE_PREFIX)
+	ctest --preset mingw-x86_64; status=$$?; tools/wine-prefix stop $(WINE_PREFIX); exit $$status
+
+demo: build-mingw-x86_64
+	tools/demo build/mingw-x86_64
+
+clean:
+	for p in build/*/wineprefix; do [ -d "$$p" ] && tools/wine-prefix stop "$$p"; done; true
+	rm -rf build

@@ -1,0 +1,15 @@
+# The part both mingw toolchain files share; PIVOTRA_MINGW_PREFIX names the target triplet.
+set(CMAKE_C_COMPILER   ${PIVOTRA_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${PIVOTRA_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER  ${PIVOTRA_MINGW_PREFIX}-windres)
+set(PIVOTRA_WIDL       ${PIVOTRA_MINGW_PREFIX}-widl)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${PIVOTRA_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# No libstdc++, libgcc or winpthread DLL may ship beside the executables.
+set(CMAKE_EXE_LINKER_FLAGS_INIT    "-static")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")

@@ -1,0 +1,22 @@
+#include "common/Format.h"
+
+std::string FormatString(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::string text = FormatStringV(format, args);
+  va_end(args);
+  return text;
+}
+
+std::string FormatStringV(const char* format, std::va_list args) {
+  std::va_list measure;
+  va_copy(measure, args);
+  const int length = std::vsnprintf(nullptr, 0, format, measure);
+  va_end(measure);
+  if (length <= 0) return std::string();
+
+  std::string text(static_cast<std::size_t>(length), '\0');
+  // The string's own terminator slot takes the zero that vsnprintf always writes.
+  std::vsnprintf(text.data(), text.size() + 1, format, args);
+  return text;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "common/OrientationTypes.h"
+
+// What one event byte means: the orientation sits in bits 1 and 2, every value of them is
+// defined, and each orientation has its rotation and its test flag.
+struct OrientationRow {
+  std::uint8_t bits;  // the event byte masked with 6
+  const char* word;   // logged by the worker
+  OrientationCode code;
+  RotationKind kind;
+  const char* testFlag;
+};
+
+inline constexpr std::uint8_t kOrientationMask = 6;
+
+const OrientationRow& DecodeOrientation(std::uint8_t eventByte);
+
+enum class RotationDecision {
+  AlreadyStored,    // the decoded orientation is the stored one
+  NotEnoughEvents,  // its counter is still below the threshold
+  Rotate,
+};
+
+// count is the decoded orientation's counter including this event; all values are unsigned.
+RotationDecision DecideRotation(std::uint32_t storedOrientation, OrientationCode decoded,
+                                std::uint32_t count, std::uint32_t threshold);
+
+struct TestFlag {
+  const char* key;
+  std::uint32_t value;
+};
+
+// The four test flags after a rotation to reached, in the order they are written.
+std::array<TestFlag, 4> TestFlagsFor(OrientationCode reached);

@@ -1,0 +1,3 @@
+#include "orientation/SettingsFile.h"
+
+CIniFile g_iniFile(settings::kFileName);

@@ -1,0 +1,18 @@
+#include "orientation/win32_orientation_worker.h"
+
+#include "common/WorkerThread.h"
+#include "events/EventSink.h"
+#include "orientation/OrientationWorker.h"
+
+namespace {
+
+// Kept apart from the thread routine so that everything it built is gone before
+// AfxEndThread, which does not unwind.
+void RunWorker(LPVOID parameter) { RunOrientationWorker(static_cast<EventSink*>(parameter)); }
+
+}  // namespace
+
+UINT __cdecl Thread_WMIEvent_G_SensorCtrlEntry(LPVOID parameter) {
+  RunWorker(parameter);
+  AfxEndThread(0);
+}

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/portable_debug_output.h"
+#include "orientation/RotationLauncher.h"
+
+namespace {
+
+// The session calls behind a seam: what was asked, and whether every token was closed.
+struct FakeSessions {
+  struct Token {
+    explicit Token(FakeSessions* owner) : owner(owner) {}
+    Token(Token&& other) noexcept : owner(other.owner) { other.owner = nullptr; }
+    Token(const Token&) = delete;
+    ~Token() {
+      if (owner != nullptr) ++owner->tokensClosed;
+    }
+    explicit operator bool() const { return owner != nullptr; }
+    FakeSessions* owner;
+  };
+
+  std::uint32_t ActiveConsoleSessionId() { return consoleSession; }
+
+  Token QueryUserToken(std::uint32_t sessionId) {
+    tokenAskedFor.push_back(sessionId);
+    return Token(userLoggedOn ? this : nullptr);
+  }
+
+  bool CreateProcessAsUser(const Token& token, const char* applicationName, char* commandLine,
+                           std::uint32_t creationFlags) {
+    EXPECT_TRUE(static_cast<bool>(token));
+    EXPECT_EQ(tokensClosed, 0) << "the token must live until the process is created";
+    application = applicationName ? std::optional<std::string>(applicationName) : std::nullopt;
+    command = commandLine ? std::optional<std::string>(commandLine) : std::nullopt;
+    flags = creationFlags;
+    ++created;
+    return processStarts;
+  }
+
+  std::uint32_t consoleSession = 1;
+  bool userLoggedOn = true;
+  bool processStarts = true;
+
+  std::vector<std::uint32_t> tokenAskedFor;
+  int tokensClosed = 0;
+  int created = 0;
+  std::optional<std::string> application;
+  std::optional<std::string> command;
+  std::uint32_t flags = 0;
+};
+
+struct RotationCase {
+  RotationKind kind;
+  const char* message;
+  const char* commandLine;
+};
+
+class RotationRequestTest : public testing::TestWithParam<RotationCase> {};
+
+TEST_P(RotationRequestTest, StartsTheProgramWithTheAngle) {
+  const RotationCase& c = GetParam();
+  FakeSessions sessions;
+  TakeCapturedDebugOutput();
+
+  EXPECT_EQ(launcher::RequestRotationIn(sessions, "C:\\Svc\\", c.kind), 1);
+  EXPECT_EQ(TakeCapturedDebugOutput(), std::vector<std::string>{c.message});
+  EXPECT_EQ(sessions.tokenAskedFor, std::vector<std::uint32_t>{1});
+  EXPECT_EQ(sessions.application, std::nullopt);
+  EXPECT_EQ(sessions.command, c.commandLine);
+  EXPECT_EQ(sessions.flags, 0x08000020u);
+  EXPECT_EQ(sessions.tokensClosed, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, RotationRequestTest,
+    testing::Values(RotationCase{0, "set to be DMDO_DEFAULT", "\"C:\\Svc\\TurnDisplay.exe\" 0"},
+                    RotationCase{1, "set to be DMDO_90", "\"C:\\Svc\\TurnDisplay.exe\" 90"},
+                    RotationCase{2, "set to be DMDO_180", "\"C:\\Svc\\TurnDisplay.exe\" 180"},
+                    RotationCase{3, "set to be DMDO_270", "\"C:\\Svc\\TurnDisplay.exe\" 270"}));
+
+TEST(RotationRequest, OtherKindsDoNothing) {
+  for (RotationKind kind : {4, -1, 90, 0x7FFFFFFF}) {
+    FakeSessions sessions;
+    TakeCapturedDebugOutput();
+    EXPECT_EQ(launcher::RequestRotationIn(sessions, "C:\\Svc\\", kind), 0) << kind;
+    EXPECT_TRUE(TakeCapturedDebugOutput().empty());
+    EXPECT_TRUE(sessions.tokenAskedFor.empty());
+    EXPECT_EQ(sessions.created, 0);
+  }
+}
+
+TEST(RotationRequest, DirectoryWithBlanksIsQuoted) {
+  FakeSessions sessions;
+  launcher::RequestRotationIn(sessions, "C:\\Program Files\\Pivotra\\", DMDO_90);
+  EXPECT_EQ(sessions.command, "\"C:\\Program Files\\Pivotra\\TurnDisplay.exe\" 90");
+}
+
+TEST(RotationRequest, FailureIsLoggedAndStillCounts) {
+  struct Failure {
+    bool userLoggedOn;
+    bool processStarts;
+    std::uint32_t session;
+  };
+  for (const Failure& f : {Failure{false, true, 1}, Failure{true, false, 1},
+                           Failure{true, true, 0}, Failure{false, true, 0xFFFFFFFF}}) {
+    FakeSessions sessions;
+    sessions.userLoggedOn = f.userLoggedOn;
+    sessions.processStarts = f.processStarts;
+    sessions.consoleSession = f.session;
+    TakeCapturedDebugOutput();
+    EXPECT_EQ(launcher::RequestRotationIn(sessions, "C:\\Svc\\", DMDO_180), 1);
+    EXPECT_EQ(TakeCapturedDebugOutput(),
+              (std::vector<std::string>{"set to be DMDO_180", "CreateProcessToUserSession failed"}));
+  }
+}
+
+struct LaunchCase {
+  const char* name;
+  const char* application;
+  const char* command;  // copied into a writable buffer; null stays null
+  std::uint32_t session;
+  bool userLoggedOn;
+  bool processStarts;
+  std::int32_t expected;
+  bool tokenAsked;
+  std::optional<std::string> passedApplication;
+  std::optional<std::string> passedCommand;
+};
+
+class LaunchTest : public testing::TestWithParam<LaunchCase> {};
+
+TEST_P(LaunchTest, GivesItsResultCode) {
+  const LaunchCase& c = GetParam();
+  FakeSessions sessions;
+  sessions.userLoggedOn = c.userLoggedOn;
+  sessions.processStarts = c.processStarts;
+  std::string buffer = c.command ? c.command : "";
+
+  const std::int32_t code = launcher::LaunchInUserSession(
+      sessions, c.session, c.application, c.command ? buffer.data() : nullptr);
+
+  EXPECT_EQ(code, c.expected);
+  EXPECT_EQ(sessions.tokenAskedFor.size(), c.tokenAsked ? 1u : 0u);
+  if (c.tokenAsked) {
+    EXPECT_EQ(sessions.tokenAskedFor[0], c.session);
+  }
+  EXPECT_EQ(sessions.tokensClosed, c.tokenAsked && c.userLoggedOn ? 1 : 0);
+  if (sessions.created > 0) {
+    EXPECT_EQ(sessions.application, c.passedApplication);
+    EXPECT_EQ(sessions.command, c.passedCommand);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, LaunchTest,
+    testing::Values(
+        LaunchCase{"Created", "-", "prog 90", 1, true, true, 0, true, std::nullopt, "prog 90"},
+        LaunchCase{"ApplicationOnly", "C:\\prog.exe", "-", 1, true, true, 0, true,
+                   "C:\\prog.exe", std::nullopt},
+        LaunchCase{"Both", "C:\\prog.exe", "prog 90", 1, true, true, 0, true, "C:\\prog.exe",
+                   "prog 90"},
+        LaunchCase{"NothingGivenBeforeSessionIsLookedAt", "-", "-", 0, true, true, 100, false,
+                   std::nullopt, std::nullopt},
+        LaunchCase{"NullTextsAreNoneToo", nullptr, nullptr, 1, true, true, 100, false,
+                   std::nullopt, std::nullopt},
+        LaunchCase{"SessionZeroRefusedWithoutToken", "-", "prog 90", 0, true, true, 101, false,
+                   std::nullopt, std::nullopt},
+        LaunchCase{"NoUserLoggedOn", "-", "prog 90", 1, false, true, 102, true, std::nullopt,
+                   std::nullopt},
+        LaunchCase{"NoConsoleAttached", "-", "prog 90", 0xFFFFFFFF, false, true, 102, true,
+                   std::nullopt, std::nullopt},
+        LaunchCase{"CreationFails", "-", "prog 90", 1, true, false, 103, true, std::nullopt,
+                   "prog 90"},
+        // Only the exact one-character text means "none".
+        LaunchCase{"DashIsCaseAndLengthExact", "--", "-", 2, true, true, 0, true, "--",
+                   std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

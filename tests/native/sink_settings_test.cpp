@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/portable_debug_output.h"
+#include "common/portable_module.h"
+#include "orientation/SettingsFile.h"
+#include "orientation/SinkSettings.h"
+#include "tests/support/FakeSink.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+class SinkSettingsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    // The settings file lies beside the executable: give the module a Windows-style path in
+    // the test directory (the replacement profile routines take backslashes as separators).
+    std::string directory = dir.Path();
+    directory.pop_back();
+    SetPortableModuleFileName(directory + "\\Pivotra.EXE");
+    TakeCapturedDebugOutput();
+  }
+  void TearDown() override { SetPortableModuleFileName(""); }
+
+  std::string SettingsPath() const { return dir.File(settings::kFileName); }
+
+  TempDir dir;
+};
+
+TEST_F(SinkSettingsTest, FirstStartWritesTheDefaultsInOrder) {
+  CIniFile(settings::kFileName).WriteInt(settings::kSection, settings::kLastOrientation, 2);
+  FakeSink sink;
+  LoadSinkSettings(sink);
+
+  EXPECT_EQ(ReadFileBytes(SettingsPath()),
+            "[G-SensorCtrl]\r\n"
+            "GSensorLastOrientation=2\r\n"
+            "PortBase=61504\r\n"
+            "G_SensorDevice=153\r\n"
+            "GSensorAccessTimeInterval=3000\r\n"
+            "GSensorIOCommand_Delay=1\r\n"
+            "GSensorIO_Active_Command_Delay=1\r\n"
+            "GSensor_Active_Rotation_Count=0\r\n");
+  EXPECT_EQ(sink.m_portBase, 61504u);
+  EXPECT_EQ(sink.m_gSensorDevice, 153u);
+  EXPECT_EQ(sink.m_accessTimeInterval, 3000u);
+  EXPECT_EQ(sink.m_ioCommandDelay, 1u);
+  EXPECT_EQ(sink.m_ioActiveCommandDelay, 1u);
+  EXPECT_EQ(sink.m_activeRotationCount, 0u);
+  EXPECT_EQ(sink.m_driverReady, 1u);
+  // The sink's file is the same as g_iniFile's, addressed by its whole path.
+  EXPECT_EQ(sink.m_iniFile.m_path, CIniFile(settings::kFileName).m_path);
+  EXPECT_EQ(sink.m_iniFile.m_fileName, "");
+}
+
+TEST_F(SinkSettingsTest, StoredValuesAreKeptAndZerosReplaced) {
+  WriteFileBytes(SettingsPath(),
+                 "[G-SensorCtrl]\r\nPortBase=0\r\nG_SensorDevice=7\r\n"
+                 "GSensorAccessTimeInterval=junk\r\nGSensor_Active_Rotation_Count=3\r\n");
+  FakeSink sink;
+  LoadSinkSettings(sink);
+
+  EXPECT_EQ(sink.m_portBase, 61504u);
+  EXPECT_EQ(sink.m_gSensorDevice, 7u);
+  EXPECT_EQ(sink.m_accessTimeInterval, 3000u);
+  EXPECT_EQ(sink.m_activeRotationCount, 3u);
+  EXPECT_EQ(ReadFileBytes(SettingsPath()),
+            "[G-SensorCtrl]\r\nPortBase=61504\r\nG_SensorDevice=7\r\n"
+            "GSensorAccessTimeInterval=3000\r\nGSensor_Active_Rotation_Count=3\r\n"
+            "GSensorIOCommand_Delay=1\r\nGSensorIO_Active_Command_Delay=1\r\n");
+}
+
+TEST_F(SinkSettingsTest, LogsTheBitnessBeforeItIsReady) {
+  FakeSink sink;
+  LoadSinkSettings(sink);
+  // A native test binary is 64-bit, which counts as 64-bit Windows.
+  EXPECT_EQ(sink.m_is64BitWindows, sizeof(void*) == 8 ? 1u : 0u);
+  EXPECT_EQ(TakeCapturedDebugOutput(),
+            std::vector<std::string>{sizeof(void*) == 8 ? "Running Windows is 64-bit"
+                                                        : "Running Windows is 32-bit"});
+}
+
+TEST_F(SinkSettingsTest, UnwritableFileKeepsTheDefaultsInMemory) {
+  SetPortableModuleFileName(dir.Path() + "missing\\Pivotra.EXE");
+  FakeSink sink;
+  LoadSinkSettings(sink);
+  EXPECT_EQ(sink.m_portBase, 61504u);
+  EXPECT_EQ(sink.m_accessTimeInterval, 3000u);
+  EXPECT_EQ(sink.m_driverReady, 1u);
+  EXPECT_FALSE(FileExists(dir.Path() + "missing"));
+}
+
+TEST_F(SinkSettingsTest, WriteIntStoresUnsignedDecimal) {
+  CIniFile file(settings::kFileName);
+  EXPECT_TRUE(file.WriteInt(settings::kSection, "Big", 4294967295u));
+  EXPECT_TRUE(file.WriteInt(settings::kSection, "Hex", 0xF040));
+  EXPECT_EQ(ReadFileBytes(SettingsPath()), "[G-SensorCtrl]\r\nBig=4294967295\r\nHex=61504\r\n");
+  EXPECT_EQ(file.GetInt(settings::kSection, "Big", 0), 4294967295u);
+}
+
+}  // namespace

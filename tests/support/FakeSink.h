@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/DebugPrint.h"
+#include "common/OrientationTypes.h"
+#include "orientation/IniFile.h"
+
+// A stand-in for the event sink with the fields of its settings block, for the native tests of
+// the settings load and the orientation worker. Its rotation requests are recorded; a test may
+// hook into them to hold a worker at that point.
+struct FakeSink {
+  PIVOTRA_PRINTF(1, 2) static void Log(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    DebugPrintV(format, args);
+    va_end(args);
+  }
+
+  std::int32_t RequestRotation(RotationKind kind) {
+    requested.push_back(kind);
+    if (onRotation) onRotation(kind);
+    return 1;
+  }
+
+  std::uint32_t m_is64BitWindows = 0;
+  std::uint32_t m_driverReady = 0;
+  CIniFile m_iniFile;
+  std::uint32_t m_portBase = 0;
+  std::uint32_t m_gSensorDevice = 0;
+  std::uint32_t m_accessTimeInterval = 0;
+  std::uint32_t m_ioCommandDelay = 0;
+  std::uint32_t m_ioActiveCommandDelay = 0;
+  std::uint32_t m_activeRotationCount = 0;
+  std::uint32_t m_countDown = 0;
+  std::uint32_t m_countUp = 0;
+  std::uint32_t m_countRight = 0;
+  std::uint32_t m_countLeft = 0;
+
+  std::vector<RotationKind> requested;
+  std::function<void(RotationKind)> onRotation;
+};

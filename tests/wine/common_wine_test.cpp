@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/Bitness.h"
+#include "common/DebugPrint.h"
+#include "common/ModuleDirectory.h"
+#include "common/WorkerThread.h"
+#include "tests/support/DebugMonitor.h"
+
+namespace {
+
+UINT __cdecl EndsWithItsParameter(LPVOID parameter) {
+  AfxEndThread(static_cast<UINT>(reinterpret_cast<UINT_PTR>(parameter)));
+}
+
+UINT __cdecl ReturnsSeven(LPVOID) { return 7; }
+
+UINT RunToEnd(AFX_THREADPROC routine, LPVOID parameter) {
+  CWinThread* thread = AfxBeginThread(routine, parameter, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+  EXPECT_NE(thread, nullptr);
+  if (thread == nullptr) return 0xFFFFFFFF;
+  thread->m_bAutoDelete = FALSE;  // keep the object to read the exit code
+  ::ResumeThread(thread->m_hThread);
+  EXPECT_EQ(::WaitForSingleObject(thread->m_hThread, 10000), WAIT_OBJECT_0);
+  DWORD exitCode = 0;
+  ::GetExitCodeThread(thread->m_hThread, &exitCode);
+  delete thread;
+  return exitCode;
+}
+
+TEST(WorkerThread, EndsWithTheGivenCode) {
+  EXPECT_EQ(RunToEnd(EndsWithItsParameter, reinterpret_cast<LPVOID>(42)), 42u);
+  EXPECT_EQ(RunToEnd(ReturnsSeven, nullptr), 7u);
+}
+
+HANDLE g_started = nullptr;
+
+UINT __cdecl SignalsStart(LPVOID) {
+  ::SetEvent(g_started);
+  AfxEndThread(0);
+}
+
+TEST(WorkerThread, SelfDeletingThreadsLeaveNoHandle) {
+  g_started = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  // One round first, so that whatever the runtime opens once is already open.
+  ASSERT_NE(AfxBeginThread(SignalsStart, nullptr), nullptr);
+  ASSERT_EQ(::WaitForSingleObject(g_started, 10000), WAIT_OBJECT_0);
+  ::Sleep(200);
+  DWORD before = 0;
+  ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &before));
+  for (int i = 0; i < 50; ++i) {
+    ASSERT_NE(AfxBeginThread(SignalsStart, nullptr), nullptr);
+    ASSERT_EQ(::WaitForSingleObject(g_started, 10000), WAIT_OBJECT_0);
+  }
+  DWORD after = 0;
+  for (int tries = 0; tries < 50; ++tries) {  // the last threads may still be ending
+    ::Sleep(100);
+    ::GetProcessHandleCount(::GetCurrentProcess(), &after);
+    if (after <= before) break;
+  }
+  EXPECT_LE(after, before);
+  ::CloseHandle(g_started);
+}
+
+TEST(ModuleDirectory, IsTheDirectoryOfThisProgram) {
+  char path[MAX_PATH] = {};
+  ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+  const std::string full(path);
+  EXPECT_EQ(GetModuleDirectory(true), full.substr(0, full.find_last_of('\\') + 1));
+  EXPECT_EQ(GetModuleDirectory(false), full.substr(0, full.find_last_of('\\')));
+  EXPECT_EQ(GetModuleDirectory(true).substr(GetModuleDirectory(true).size() - 7), "\\tests\\");
+}
+
+bool ShiftJisLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(932, byte) != FALSE; }
+
+TEST(ModuleDirectory, TrailByteOfShiftJisIsNoBackslash) {
+  // U+8868 is 0x95 0x5C in code page 932, by the platform's own table.
+  ASSERT_TRUE(ShiftJisLeadByte(0x95));
+  EXPECT_EQ(CutAtLastBackslash("C:\\dir\\\x95\x5C.exe", true, ShiftJisLeadByte), "C:\\dir\\");
+  EXPECT_EQ(CutAtLastBackslash("C:\\\x95\x5C\\svc.exe", true, ShiftJisLeadByte), "C:\\\x95\x5C\\");
+}
+
+TEST(Bitness, SixtyFourBitBuildIsOnSixtyFourBitWindows) {
+  BOOL wow64 = TRUE;
+  ASSERT_TRUE(::IsWow64Process(::GetCurrentProcess(), &wow64));
+  if (sizeof(void*) == 8) {
+    EXPECT_FALSE(wow64);  // why the WOW64 question alone would answer 32-bit here
+    EXPECT_TRUE(QueryWindowsIs64Bit());
+  } else {
+    EXPECT_EQ(QueryWindowsIs64Bit(), wow64 != FALSE);
+  }
+}
+
+TEST(DebugPrint, ReachesTheDebuggerStreamUnchanged) {
+  DebugMonitor monitor;
+  ASSERT_TRUE(monitor.listening());
+  DebugPrint("Call complete. hResult = 0x%X", 0u);
+  DebugPrint("%s %lu\n", "line", 4294967295ul);
+  ASSERT_TRUE(monitor.WaitFor("4294967295", std::chrono::seconds(10)));
+  EXPECT_EQ(monitor.Texts(), (std::vector<std::string>{"Call complete. hResult = 0x0",
+                                                        "line 4294967295\n"}));
+}
+
+}  // namespace

@@ -1,0 +1,217 @@
+// The orientation core on the real platform: the profile routines, the worker's thread, and
+// the display-rotation program started as the console user (the recording stand-in, which
+// lies beside the test programs as TurnDisplay.exe).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/EventData.h"
+#include "common/ModuleDirectory.h"
+#include "common/WorkerThread.h"
+#include "events/EventSink.h"
+#include "orientation/OrientationWorker.h"
+#include "orientation/RotationLauncher.h"
+#include "orientation/SettingsFile.h"
+#include "orientation/win32_orientation_worker.h"
+#include "orientation/win32_user_sessions.h"
+#include "tests/support/DebugMonitor.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+struct Start {
+  std::string commandLine;
+  std::string argumentCount;
+  std::string argument;
+};
+
+// The starts the recording program wrote into directory, once count of them are there.
+std::vector<Start> WaitForStarts(const std::string& directory, std::size_t count,
+                                 std::chrono::seconds timeout = std::chrono::seconds(30)) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  std::vector<Start> starts;
+  do {
+    starts.clear();
+    std::istringstream lines(ReadFileBytes(directory + "TurnDisplay.record"));
+    std::string line;
+    while (std::getline(lines, line)) {
+      Start start;
+      std::istringstream fields(line);
+      std::getline(fields, start.commandLine, '\t');
+      std::getline(fields, start.argumentCount, '\t');
+      std::getline(fields, start.argument, '\t');
+      starts.push_back(start);
+    }
+    if (starts.size() >= count) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  } while (std::chrono::steady_clock::now() < deadline);
+  return starts;
+}
+
+bool CopyProgram(const std::string& to) {
+  return ::CopyFileA((GetModuleDirectory(true) + launcher::kProgramName).c_str(), to.c_str(),
+                     FALSE) != FALSE;
+}
+
+// Runs one orientation worker through its real thread routine and waits for it to end.
+void RunWorkerThread(EventSink* sink) {
+  CWinThread* thread = AfxBeginThread(Thread_WMIEvent_G_SensorCtrlEntry, sink,
+                                      THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+  ASSERT_NE(thread, nullptr);
+  thread->m_bAutoDelete = FALSE;
+  ::ResumeThread(thread->m_hThread);
+  ASSERT_EQ(::WaitForSingleObject(thread->m_hThread, 30000), WAIT_OBJECT_0);
+  DWORD exitCode = 1;
+  ::GetExitCodeThread(thread->m_hThread, &exitCode);
+  EXPECT_EQ(exitCode, 0u);
+  delete thread;
+}
+
+class BesideTheProgram : public testing::Test {
+ protected:
+  void SetUp() override {
+    ::DeleteFileA(SettingsPath().c_str());
+    ::DeleteFileA((GetModuleDirectory(true) + "TurnDisplay.record").c_str());
+    IoPortBusy.store(0);
+  }
+  static std::string SettingsPath() { return GetModuleDirectory(true) + settings::kFileName; }
+};
+
+TEST_F(BesideTheProgram, FirstStartWritesOrientationThenTheDefaults) {
+  EXPECT_EQ(g_iniFile.m_path, SettingsPath());
+  g_iniFile.WriteInt(settings::kSection, settings::kLastOrientation, 2);
+  auto* sink = new EventSink;
+  EXPECT_EQ(sink->AddRef(), 1u);
+  EXPECT_EQ(sink->m_driverReady, 1u);
+  EXPECT_EQ(sink->m_is64BitWindows, 1u);  // both builds run on 64-bit Windows here
+  EXPECT_EQ(sink->m_iniFile.m_path, SettingsPath());
+  EXPECT_EQ(ReadFileBytes(SettingsPath()),
+            "[G-SensorCtrl]\r\n"
+            "GSensorLastOrientation=2\r\n"
+            "PortBase=61504\r\n"
+            "G_SensorDevice=153\r\n"
+            "GSensorAccessTimeInterval=3000\r\n"
+            "GSensorIOCommand_Delay=1\r\n"
+            "GSensorIO_Active_Command_Delay=1\r\n"
+            "GSensor_Active_Rotation_Count=0\r\n");
+  EXPECT_EQ(sink->Release(), 0u);
+}
+
+TEST_F(BesideTheProgram, LeftAfterFirstStartLeavesTheDocumentedFile) {
+  DebugMonitor monitor;
+  g_iniFile.WriteInt(settings::kSection, settings::kLastOrientation, 2);
+  auto* sink = new EventSink;
+  sink->AddRef();
+  EventDataByte.store(0x06);
+  RunWorkerThread(sink);
+
+  EXPECT_EQ(ReadFileBytes(SettingsPath()),
+            "[G-SensorCtrl]\r\n"
+            "GSensorLastOrientation=4\r\n"
+            "PortBase=61504\r\n"
+            "G_SensorDevice=153\r\n"
+            "GSensorAccessTimeInterval=3000\r\n"
+            "GSensorIOCommand_Delay=1\r\n"
+            "GSensorIO_Active_Command_Delay=1\r\n"
+            "GSensor_Active_Rotation_Count=0\r\n"
+            "OrientationTest_Up=0\r\n"
+            "OrientationTest_Down=0\r\n"
+            "OrientationTest_Left=1\r\n"
+            "OrientationTest_Right=0\r\n");
+  const auto starts = WaitForStarts(GetModuleDirectory(true), 1);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].commandLine, "\"" + GetModuleDirectory(true) + "TurnDisplay.exe\" 90");
+  EXPECT_EQ(starts[0].argument, "90");
+  EXPECT_EQ(IoPortBusy.load(), 0);
+
+  ASSERT_TRUE(monitor.listening());
+  {
+    EXPECT_EQ(monitor.Texts(),
+              (std::vector<std::string>{
+                  sizeof(void*) == 8 ? "Running Windows is 64-bit" : "Running Windows is 32-bit",
+                  "Thread_WMIEvent_G_SensorCtrlEntry: Start to access Event...", "Left",
+                  "set to be DMDO_90", "Thread_WMIEvent_G_SensorCtrlEntry: Thread terminated"}));
+  }
+  sink->Release();
+}
+
+TEST_F(BesideTheProgram, SinkLaunchOperationsGiveTheirCodes) {
+  auto* sink = new EventSink;
+  sink->AddRef();
+  char none[] = "-";
+  char missing[] = "\"C:\\no such directory\\TurnDisplay.exe\" 90";
+  EXPECT_EQ(sink->CreateProcessToUserSession(1, "-", none), launcher::kNothingToLaunch);
+  EXPECT_EQ(sink->CreateProcessToUserSession(0, "-", missing), launcher::kNoConsoleSession);
+  EXPECT_EQ(sink->CreateProcessToUserSession(1, "-", missing), launcher::kProcessNotCreated);
+  EXPECT_EQ(sink->RequestRotation(4), 0);
+  EXPECT_EQ(sink->RequestRotation(DMDO_180), 1);
+  const auto starts = WaitForStarts(GetModuleDirectory(true), 1);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].argument, "180");
+  sink->Release();
+}
+
+TEST(RotationLauncher, DirectoryWithBlanksStartsTheRightProgram) {
+  TempDir root;
+  // With the path unquoted, process creation would try "...\Program.exe" first.
+  ASSERT_TRUE(CopyProgram(root.File("Program.exe")));
+  const std::string directory = root.File("Program Files\\Pivotra\\");
+  ASSERT_TRUE(::CreateDirectoryA(root.File("Program Files").c_str(), nullptr));
+  ASSERT_TRUE(::CreateDirectoryA(directory.c_str(), nullptr));
+  ASSERT_TRUE(CopyProgram(directory + launcher::kProgramName));
+
+  Win32UserSessions sessions;
+  EXPECT_EQ(launcher::RequestRotationIn(sessions, directory, DMDO_270), 1);
+
+  const auto starts = WaitForStarts(directory, 1);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(starts[0].commandLine, "\"" + directory + "TurnDisplay.exe\" 270");
+  EXPECT_EQ(starts[0].argumentCount, "2");
+  EXPECT_EQ(starts[0].argument, "270");
+  EXPECT_FALSE(FileExists(root.File("TurnDisplay.record"))) << "Program.exe was started";
+}
+
+TEST(RotationLauncher, LaunchesLeaveNoHandleOpen) {
+  TempDir directory;
+  ASSERT_TRUE(CopyProgram(directory.File(launcher::kProgramName)));
+  Win32UserSessions sessions;
+  // The first launch loads and opens what the platform keeps for later ones.
+  launcher::RequestRotationIn(sessions, directory.Path(), DMDO_DEFAULT);
+  ASSERT_EQ(WaitForStarts(directory.Path(), 1).size(), 1u);
+
+  DWORD before = 0;
+  ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &before));
+  constexpr std::size_t kLaunches = 40;
+  for (std::size_t i = 0; i < kLaunches; ++i)
+    EXPECT_EQ(launcher::RequestRotationIn(sessions, directory.Path(), DMDO_90), 1);
+  ASSERT_EQ(WaitForStarts(directory.Path(), kLaunches + 1).size(), kLaunches + 1);
+  DWORD after = 0;
+  ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &after));
+  EXPECT_EQ(after, before);
+}
+
+TEST(RotationLauncher, MissingProgramIsReportedAndStillCounts) {
+  TempDir empty;
+  DebugMonitor monitor;
+  Win32UserSessions sessions;
+  EXPECT_EQ(launcher::RequestRotationIn(sessions, empty.Path(), DMDO_90), 1);
+  EXPECT_EQ(launcher::LaunchInUserSession(sessions, 1, "-",
+                                          launcher::BuildRotationCommandLine(
+                                              empty.Path(), *launcher::FindRotation(DMDO_90))
+                                              .data()),
+            launcher::kProcessNotCreated);
+  ASSERT_TRUE(monitor.listening());
+  {
+    ASSERT_TRUE(monitor.WaitFor("CreateProcessToUserSession failed", std::chrono::seconds(5)));
+    EXPECT_EQ(monitor.Texts(), (std::vector<std::string>{"set to be DMDO_90",
+                                                          "CreateProcessToUserSession failed"}));
+  }
+}
+
+}  // namespace
