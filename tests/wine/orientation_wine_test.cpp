@@ -21,6 +21,7 @@
 #include "orientation/win32_orientation_worker.h"
 #include "orientation/win32_user_sessions.h"
 #include "tests/support/DebugMonitor.h"
+#include "tests/support/SettingsTexts.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -92,14 +93,7 @@ TEST_F(BesideTheProgram, FirstStartWritesOrientationThenTheDefaults) {
   EXPECT_EQ(sink->m_is64BitWindows, 1u);  // both builds run on 64-bit Windows here
   EXPECT_EQ(sink->m_iniFile.m_path, SettingsPath());
   EXPECT_EQ(ReadFileBytes(SettingsPath()),
-            "[G-SensorCtrl]\r\n"
-            "GSensorLastOrientation=2\r\n"
-            "PortBase=61504\r\n"
-            "G_SensorDevice=153\r\n"
-            "GSensorAccessTimeInterval=3000\r\n"
-            "GSensorIOCommand_Delay=1\r\n"
-            "GSensorIO_Active_Command_Delay=1\r\n"
-            "GSensor_Active_Rotation_Count=0\r\n");
+            kSettingsAfterFirstStart);
   EXPECT_EQ(sink->Release(), 0u);
 }
 
@@ -112,18 +106,7 @@ TEST_F(BesideTheProgram, LeftAfterFirstStartLeavesTheDocumentedFile) {
   RunWorkerThread(sink);
 
   EXPECT_EQ(ReadFileBytes(SettingsPath()),
-            "[G-SensorCtrl]\r\n"
-            "GSensorLastOrientation=4\r\n"
-            "PortBase=61504\r\n"
-            "G_SensorDevice=153\r\n"
-            "GSensorAccessTimeInterval=3000\r\n"
-            "GSensorIOCommand_Delay=1\r\n"
-            "GSensorIO_Active_Command_Delay=1\r\n"
-            "GSensor_Active_Rotation_Count=0\r\n"
-            "OrientationTest_Up=0\r\n"
-            "OrientationTest_Down=0\r\n"
-            "OrientationTest_Left=1\r\n"
-            "OrientationTest_Right=0\r\n");
+            kSettingsAfterLeft);
   const auto starts = WaitForStarts(GetModuleDirectory(true), 1);
   ASSERT_EQ(starts.size(), 1u);
   EXPECT_EQ(starts[0].commandLine, "\"" + GetModuleDirectory(true) + "TurnDisplay.exe\" 90");
