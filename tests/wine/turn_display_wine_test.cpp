@@ -76,7 +76,8 @@ Finished RunTurnDisplay(const std::string& arguments) {
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdOutput = outputWrite.get();
   startup.hStdError = errorWrite.get();
-  std::string commandLine = "\"" + ProgramPath() + "\"" + (arguments.empty() ? "" : " ") + arguments;
+  std::string commandLine =
+      "\"" + ProgramPath() + "\"" + (arguments.empty() ? "" : " ") + arguments;
   PROCESS_INFORMATION created = {};
   if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                         nullptr, nullptr, &startup, &created)) {
@@ -141,8 +142,9 @@ TEST(TurnDisplay, TheCurrentOrientationIsAlreadySo) {
   const Finished run = RunTurnDisplay(angle);
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_EQ(run.errorLines, std::vector<std::string>{"TurnDisplay: the primary display is already at " +
-                                                     angle + " degrees"});
+  EXPECT_EQ(run.errorLines,
+            std::vector<std::string>{"TurnDisplay: the primary display is already at " + angle +
+                                     " degrees"});
   EXPECT_EQ(CurrentMode(), before);
 }
 
@@ -158,8 +160,8 @@ TEST(TurnDisplay, ARefusedTurnIsReportedWithTheDriversCode) {
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.exitCode, 4u) << angle;
     ASSERT_EQ(run.errorLines.size(), 1u) << angle;
-    EXPECT_EQ(run.errorLines[0],
-              "TurnDisplay: the display driver refused " + angle + " degrees: DISP_CHANGE_BADMODE (-2)");
+    EXPECT_EQ(run.errorLines[0], "TurnDisplay: the display driver refused " + angle +
+                                     " degrees: DISP_CHANGE_BADMODE (-2)");
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(CurrentMode(), before);
   }

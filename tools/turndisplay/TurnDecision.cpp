@@ -109,14 +109,16 @@ std::string OutcomeLine(Outcome outcome, Orientation wanted, std::int32_t displa
     case Outcome::ModeUnknown:
       return "TurnDisplay: the primary display's mode cannot be read; nothing changed";
     case Outcome::RestartNeeded:
-      return FormatString("TurnDisplay: %u degrees is stored and takes effect after a restart: %s (%d)",
-                          angle, DisplayChangeName(displayChange), static_cast<int>(displayChange));
+      return FormatString(
+          "TurnDisplay: %u degrees is stored and takes effect after a restart: %s (%d)", angle,
+          DisplayChangeName(displayChange), static_cast<int>(displayChange));
   }
   return {};
 }
 
 std::string UsageLine() {
-  return "usage: TurnDisplay.exe 0|90|180|270 (degrees counter-clockwise from the display's natural orientation)";
+  return "usage: TurnDisplay.exe 0|90|180|270 (degrees counter-clockwise from the display's "
+         "natural orientation)";
 }
 
 bool IsInteractiveWindowStation(const std::string& name) {

@@ -34,7 +34,8 @@ struct Report {
 // program still starts where it is missing, and there no lock exists.
 bool RotationLockedByUser() {
   const HMODULE user32 = ::GetModuleHandleA("user32.dll");
-  const FARPROC found = user32 != nullptr ? ::GetProcAddress(user32, "GetAutoRotationState") : nullptr;
+  const FARPROC found =
+      user32 != nullptr ? ::GetProcAddress(user32, "GetAutoRotationState") : nullptr;
   if (found == nullptr) return LockedByUser(false, 0);
 
   // BOOL GetAutoRotationState(PAR_STATE), AR_STATE being a 32-bit enumeration. GetProcAddress
