@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tools/turndisplay/TurnDecision.h"
+
+namespace {
+
+using namespace turndisplay;
+
+struct ArgumentsCase {
+  const char* name;
+  std::vector<const char*> arguments;  // after the program name
+  std::optional<Orientation> expected;
+};
+
+class ArgumentsTest : public testing::TestWithParam<ArgumentsCase> {};
+
+TEST_P(ArgumentsTest, TakesOneExactAngle) {
+  const ArgumentsCase& c = GetParam();
+  std::vector<const char*> argv = {"TurnDisplay.exe"};
+  argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+  const std::optional<Orientation> parsed =
+      ParseArguments(static_cast<int>(argv.size()), argv.data());
+  EXPECT_EQ(parsed, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, ArgumentsTest,
+    testing::Values(ArgumentsCase{"Zero", {"0"}, 0u}, ArgumentsCase{"Ninety", {"90"}, 1u},
+                    ArgumentsCase{"OneEighty", {"180"}, 2u},
+                    ArgumentsCase{"TwoSeventy", {"270"}, 3u},
+                    ArgumentsCase{"None", {}, std::nullopt},
+                    ArgumentsCase{"Two", {"90", "180"}, std::nullopt},
+                    ArgumentsCase{"SameTwice", {"90", "90"}, std::nullopt},
+                    ArgumentsCase{"Empty", {""}, std::nullopt},
+                    ArgumentsCase{"NotAQuarterTurn", {"45"}, std::nullopt},
+                    ArgumentsCase{"FullTurn", {"360"}, std::nullopt},
+                    ArgumentsCase{"Negative", {"-90"}, std::nullopt},
+                    ArgumentsCase{"Plus", {"+90"}, std::nullopt},
+                    ArgumentsCase{"LeadingZero", {"090"}, std::nullopt},
+                    ArgumentsCase{"Decimal", {"90.0"}, std::nullopt},
+                    ArgumentsCase{"TrailingBlank", {"90 "}, std::nullopt},
+                    ArgumentsCase{"LeadingBlank", {" 90"}, std::nullopt},
+                    ArgumentsCase{"Suffix", {"90deg"}, std::nullopt},
+                    ArgumentsCase{"Word", {"left"}, std::nullopt},
+                    ArgumentsCase{"Switch", {"/90"}, std::nullopt},
+                    ArgumentsCase{"Kind", {"1"}, std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Arguments, NoArgumentVectorAtAll) {
+  const char* programOnly[] = {"TurnDisplay.exe", nullptr};
+  EXPECT_EQ(ParseArguments(0, programOnly), std::nullopt);
+  EXPECT_EQ(ParseArguments(2, programOnly), std::nullopt);  // a missing argument text
+}
+
+TEST(RotationLock, OnlyTheUsersSwitchCounts) {
+  struct Case {
+    bool queried;
+    std::uint32_t state;
+    bool locked;
+  };
+  const Case cases[] = {
+      {true, 0x00, false},   // AR_ENABLED
+      {true, 0x01, true},    // AR_DISABLED
+      {true, 0x11, true},    // disabled, and no sensor Windows knows
+      {true, 0xFF, true},    // every bit
+      {true, 0x02, false},   // AR_SUPPRESSED: an application's preference
+      {true, 0x04, false},   // AR_REMOTESESSION
+      {true, 0x08, false},   // AR_MULTIMON
+      {true, 0x10, false},   // AR_NOSENSOR: the firmware's sensor is not Windows's
+      {true, 0x20, false},   // AR_NOT_SUPPORTED
+      {true, 0x40, false},   // AR_DOCKED
+      {true, 0x80, false},   // AR_LAPTOP
+      {true, 0xFE, false},   // every bit but the user's
+      {false, 0x01, false},  // no such routine, or it failed: whatever the variable holds
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(LockedByUser(c.queried, c.state), c.locked)
+        << "queried " << c.queried << " state 0x" << std::hex << c.state;
+}
+
+TEST(ReportedMode, NeedsTheSize) {
+  const std::uint32_t size = kFieldWidth | kFieldHeight;
+  EXPECT_EQ(ReportedMode(size | kFieldOrientation, 1920, 1080, 1), (DisplayMode{1920, 1080, 1}));
+  EXPECT_EQ(ReportedMode(size | kFieldOrientation, 1080, 1920, 3), (DisplayMode{1080, 1920, 3}));
+  // Without the orientation field the value means nothing: the display was never turned.
+  EXPECT_EQ(ReportedMode(size, 1920, 1080, 3), (DisplayMode{1920, 1080, 0}));
+  EXPECT_EQ(ReportedMode(kFieldWidth | kFieldOrientation, 1920, 1080, 0), std::nullopt);
+  EXPECT_EQ(ReportedMode(kFieldHeight | kFieldOrientation, 1920, 1080, 0), std::nullopt);
+  EXPECT_EQ(ReportedMode(size | kFieldOrientation, 0, 1080, 0), std::nullopt);
+  EXPECT_EQ(ReportedMode(size | kFieldOrientation, 1920, 0, 0), std::nullopt);
+  // An orientation outside the four is passed on, for the decision to refuse.
+  EXPECT_EQ(ReportedMode(size | kFieldOrientation, 1920, 1080, 7), (DisplayMode{1920, 1080, 7}));
+}
+
+struct TurnCase {
+  DisplayMode current;
+  Orientation wanted;
+  Verdict verdict;
+  DisplayMode asked;  // meaningful for Turn and AlreadySo
+};
+
+constexpr auto kTurn = Verdict::Turn;
+constexpr auto kAlready = Verdict::AlreadySo;
+
+class TurnTest : public testing::TestWithParam<TurnCase> {};
+
+TEST_P(TurnTest, AsksForTheTurnedMode) {
+  const TurnCase& c = GetParam();
+  const Decision decision = DecideTurn(c.current, c.wanted, false);
+  ASSERT_EQ(decision.verdict, c.verdict);
+  EXPECT_EQ(decision.mode, c.asked);
+}
+
+TEST_P(TurnTest, ALockChangesNothing) {
+  const TurnCase& c = GetParam();
+  EXPECT_EQ(DecideTurn(c.current, c.wanted, true).verdict, Verdict::Locked);
+}
+
+// Every orientation the display may have, to every angle. A landscape panel of 1920 x 1080 is
+// 1080 x 1920 at 90 and 270 degrees.
+INSTANTIATE_TEST_SUITE_P(
+    LandscapePanel, TurnTest,
+    testing::Values(TurnCase{{1920, 1080, 0}, 0, kAlready, {1920, 1080, 0}},
+                    TurnCase{{1920, 1080, 0}, 1, kTurn, {1080, 1920, 1}},
+                    TurnCase{{1920, 1080, 0}, 2, kTurn, {1920, 1080, 2}},
+                    TurnCase{{1920, 1080, 0}, 3, kTurn, {1080, 1920, 3}},
+                    TurnCase{{1080, 1920, 1}, 0, kTurn, {1920, 1080, 0}},
+                    TurnCase{{1080, 1920, 1}, 1, kAlready, {1080, 1920, 1}},
+                    TurnCase{{1080, 1920, 1}, 2, kTurn, {1920, 1080, 2}},
+                    TurnCase{{1080, 1920, 1}, 3, kTurn, {1080, 1920, 3}},
+                    TurnCase{{1920, 1080, 2}, 0, kTurn, {1920, 1080, 0}},
+                    TurnCase{{1920, 1080, 2}, 1, kTurn, {1080, 1920, 1}},
+                    TurnCase{{1920, 1080, 2}, 2, kAlready, {1920, 1080, 2}},
+                    TurnCase{{1920, 1080, 2}, 3, kTurn, {1080, 1920, 3}},
+                    TurnCase{{1080, 1920, 3}, 0, kTurn, {1920, 1080, 0}},
+                    TurnCase{{1080, 1920, 3}, 1, kTurn, {1080, 1920, 1}},
+                    TurnCase{{1080, 1920, 3}, 2, kTurn, {1920, 1080, 2}},
+                    TurnCase{{1080, 1920, 3}, 3, kAlready, {1080, 1920, 3}}));
+
+// A tablet whose natural orientation is portrait: the swap follows the turn, not the shape.
+INSTANTIATE_TEST_SUITE_P(
+    PortraitPanel, TurnTest,
+    testing::Values(TurnCase{{800, 1280, 0}, 1, kTurn, {1280, 800, 1}},
+                    TurnCase{{800, 1280, 0}, 2, kTurn, {800, 1280, 2}},
+                    TurnCase{{1280, 800, 3}, 2, kTurn, {800, 1280, 2}},
+                    TurnCase{{1280, 800, 3}, 1, kTurn, {1280, 800, 1}},
+                    // A square panel and one already reported at a size its orientation
+                    // does not suggest are turned all the same.
+                    TurnCase{{1024, 1024, 0}, 3, kTurn, {1024, 1024, 3}},
+                    TurnCase{{1920, 1080, 1}, 1, kAlready, {1920, 1080, 1}}));
+
+TEST(Turn, UnknownModeChangesNothing) {
+  EXPECT_EQ(DecideTurn(std::nullopt, 1, false).verdict, Verdict::ModeUnknown);
+  EXPECT_EQ(DecideTurn(DisplayMode{1920, 1080, 4}, 1, false).verdict, Verdict::ModeUnknown);
+  EXPECT_EQ(DecideTurn(DisplayMode{1920, 1080, 4}, 0, false).verdict, Verdict::ModeUnknown);
+  EXPECT_EQ(DecideTurn(DisplayMode{1920, 1080, 0}, 4, false).verdict, Verdict::ModeUnknown);
+  // The lock is honoured before the display is looked at.
+  EXPECT_EQ(DecideTurn(std::nullopt, 1, true).verdict, Verdict::Locked);
+}
+
+TEST(Outcomes, ExitCodesAreTheDocumentedOnes) {
+  const std::pair<Outcome, int> table[] = {
+      {Outcome::Turned, 0},  {Outcome::AlreadySo, 1},   {Outcome::BadArgument, 2},
+      {Outcome::Locked, 3},  {Outcome::Refused, 4},     {Outcome::ModeUnknown, 5},
+      {Outcome::RestartNeeded, 6},
+  };
+  std::set<int> codes;
+  for (const auto& [outcome, code] : table) {
+    EXPECT_EQ(ExitCodeFor(outcome), code);
+    codes.insert(ExitCodeFor(outcome));
+  }
+  EXPECT_EQ(codes.size(), std::size(table));
+}
+
+TEST(Outcomes, DisplayChangeResults) {
+  struct Case {
+    std::int32_t code;
+    Outcome outcome;
+    const char* name;
+  };
+  const Case cases[] = {
+      {0, Outcome::Turned, "DISP_CHANGE_SUCCESSFUL"},
+      {1, Outcome::RestartNeeded, "DISP_CHANGE_RESTART"},
+      {-1, Outcome::Refused, "DISP_CHANGE_FAILED"},
+      {-2, Outcome::Refused, "DISP_CHANGE_BADMODE"},
+      {-3, Outcome::Refused, "DISP_CHANGE_NOTUPDATED"},
+      {-4, Outcome::Refused, "DISP_CHANGE_BADFLAGS"},
+      {-5, Outcome::Refused, "DISP_CHANGE_BADPARAM"},
+      {-6, Outcome::Refused, "DISP_CHANGE_BADDUALVIEW"},
+      {-7, Outcome::Refused, "DISP_CHANGE_?"},
+      {2, Outcome::Refused, "DISP_CHANGE_?"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(OutcomeOfChange(c.code), c.outcome) << c.code;
+    EXPECT_STREQ(DisplayChangeName(c.code), c.name) << c.code;
+  }
+}
+
+TEST(Outcomes, EachLineSaysWhatHappened) {
+  EXPECT_EQ(OutcomeLine(Outcome::Turned, 1, 0),
+            "TurnDisplay: turned the primary display to 90 degrees");
+  EXPECT_EQ(OutcomeLine(Outcome::AlreadySo, 3, 0),
+            "TurnDisplay: the primary display is already at 270 degrees");
+  EXPECT_EQ(OutcomeLine(Outcome::Refused, 2, -2),
+            "TurnDisplay: the display driver refused 180 degrees: DISP_CHANGE_BADMODE (-2)");
+  EXPECT_EQ(OutcomeLine(Outcome::Refused, 0, -42),
+            "TurnDisplay: the display driver refused 0 degrees: DISP_CHANGE_? (-42)");
+  EXPECT_EQ(OutcomeLine(Outcome::RestartNeeded, 1, 1),
+            "TurnDisplay: 90 degrees is stored and takes effect after a restart: "
+            "DISP_CHANGE_RESTART (1)");
+  EXPECT_EQ(OutcomeLine(Outcome::BadArgument, 0, 0), UsageLine());
+  EXPECT_EQ(UsageLine().rfind("usage: TurnDisplay.exe 0|90|180|270", 0), 0u);
+
+  const Outcome all[] = {Outcome::Turned,  Outcome::AlreadySo,   Outcome::BadArgument,
+                         Outcome::Locked,  Outcome::Refused,     Outcome::ModeUnknown,
+                         Outcome::RestartNeeded};
+  std::set<std::string> lines;
+  for (Outcome outcome : all) {
+    const std::string line = OutcomeLine(outcome, 1, -2);
+    EXPECT_EQ(line.find('\n'), std::string::npos) << line;
+    lines.insert(line);
+  }
+  EXPECT_EQ(lines.size(), std::size(all));
+}
+
+TEST(WindowStation, OnlyTheInteractiveOne) {
+  EXPECT_TRUE(IsInteractiveWindowStation("WinSta0"));
+  EXPECT_TRUE(IsInteractiveWindowStation("winsta0"));
+  EXPECT_TRUE(IsInteractiveWindowStation("WINSTA0"));
+  EXPECT_FALSE(IsInteractiveWindowStation("Service-0x0-3e7$"));
+  EXPECT_FALSE(IsInteractiveWindowStation("WinSta01"));
+  EXPECT_FALSE(IsInteractiveWindowStation("WinSta"));
+  EXPECT_FALSE(IsInteractiveWindowStation(""));
+}
+
+}  // namespace
