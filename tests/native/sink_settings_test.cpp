@@ -8,6 +8,7 @@
 #include "orientation/SettingsFile.h"
 #include "orientation/SinkSettings.h"
 #include "tests/support/FakeSink.h"
+#include "tests/support/SettingsText.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -34,15 +35,7 @@ TEST_F(SinkSettingsTest, FirstStartWritesTheDefaultsInOrder) {
   FakeSink sink;
   LoadSinkSettings(sink);
 
-  EXPECT_EQ(ReadFileBytes(SettingsPath()),
-            "[G-SensorCtrl]\r\n"
-            "GSensorLastOrientation=2\r\n"
-            "PortBase=61504\r\n"
-            "G_SensorDevice=153\r\n"
-            "GSensorAccessTimeInterval=3000\r\n"
-            "GSensorIOCommand_Delay=1\r\n"
-            "GSensorIO_Active_Command_Delay=1\r\n"
-            "GSensor_Active_Rotation_Count=0\r\n");
+  EXPECT_EQ(ReadFileBytes(SettingsPath()), kFirstStartSettings);
   EXPECT_EQ(sink.m_portBase, 61504u);
   EXPECT_EQ(sink.m_gSensorDevice, 153u);
   EXPECT_EQ(sink.m_accessTimeInterval, 3000u);

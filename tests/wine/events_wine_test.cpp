@@ -28,6 +28,7 @@
 #include "tests/support/DebugMonitor.h"
 #include "tests/support/DeleteWatch.h"
 #include "tests/support/Eventually.h"
+#include "tests/support/SettingsText.h"
 #include "tests/support/TempDir.h"
 #include "tools/wmi-test-provider/EventObject.h"
 
@@ -359,15 +360,7 @@ TEST(WineWmi, AcceptsTheQueryAndCompletesItWithoutEvents) {
   EXPECT_GT(completion - apartment, 1);
   EXPECT_EQ(capture.Text(), "Call complete. hResult = 0x0\n");
 
-  EXPECT_EQ(ReadFileBytes(settingsPath),
-            "[G-SensorCtrl]\r\n"
-            "GSensorLastOrientation=2\r\n"
-            "PortBase=61504\r\n"
-            "G_SensorDevice=153\r\n"
-            "GSensorAccessTimeInterval=3000\r\n"
-            "GSensorIOCommand_Delay=1\r\n"
-            "GSensorIO_Active_Command_Delay=1\r\n"
-            "GSensor_Active_Rotation_Count=0\r\n");
+  EXPECT_EQ(ReadFileBytes(settingsPath), kFirstStartSettings);
 }
 
 }  // namespace

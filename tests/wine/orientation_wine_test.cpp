@@ -19,6 +19,7 @@
 #include "orientation/win32_orientation_worker.h"
 #include "orientation/win32_user_sessions.h"
 #include "tests/support/DebugMonitor.h"
+#include "tests/support/SettingsText.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TurnDisplayRecord.h"
 
@@ -61,15 +62,7 @@ TEST_F(BesideTheProgram, FirstStartWritesOrientationThenTheDefaults) {
   EXPECT_EQ(sink->m_driverReady, 1u);
   EXPECT_EQ(sink->m_is64BitWindows, 1u);  // both builds run on 64-bit Windows here
   EXPECT_EQ(sink->m_iniFile.m_path, SettingsPath());
-  EXPECT_EQ(ReadFileBytes(SettingsPath()),
-            "[G-SensorCtrl]\r\n"
-            "GSensorLastOrientation=2\r\n"
-            "PortBase=61504\r\n"
-            "G_SensorDevice=153\r\n"
-            "GSensorAccessTimeInterval=3000\r\n"
-            "GSensorIOCommand_Delay=1\r\n"
-            "GSensorIO_Active_Command_Delay=1\r\n"
-            "GSensor_Active_Rotation_Count=0\r\n");
+  EXPECT_EQ(ReadFileBytes(SettingsPath()), kFirstStartSettings);
   EXPECT_EQ(sink->Release(), 0u);
 }
 

@@ -26,6 +26,7 @@
 #include "tests/support/DebugMonitor.h"
 #include "tests/support/DeleteWatch.h"
 #include "tests/support/Eventually.h"
+#include "tests/support/SettingsText.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TurnDisplayRecord.h"
 #include "tools/wmi-test-provider/ProviderClient.h"
@@ -67,16 +68,6 @@ const std::string kBlanket =
 const std::string kQuery =
     "ExecNotificationQueryAsync(language=WQL, query=SELECT * FROM ZEB_AcpiEvent_Btn2, "
     "flags=0x80, context=null) -> ";
-
-const std::string kFirstStartFile =
-    "[G-SensorCtrl]\r\n"
-    "GSensorLastOrientation=2\r\n"
-    "PortBase=61504\r\n"
-    "G_SensorDevice=153\r\n"
-    "GSensorAccessTimeInterval=3000\r\n"
-    "GSensorIOCommand_Delay=1\r\n"
-    "GSensorIO_Active_Command_Delay=1\r\n"
-    "GSensor_Active_Rotation_Count=0\r\n";
 
 std::string Directory() { return GetModuleDirectory(true); }
 std::string SettingsPath() { return Directory() + settings::kFileName; }
@@ -194,7 +185,7 @@ TEST_F(Subscription, SubscribesWithTheDesignedCallsAndLines) {
   // Without the unsecured apartment the response handler is the sink itself.
   EXPECT_EQ(report.handler, reinterpret_cast<std::uintptr_t>(delete_watch::Watched()));
   EXPECT_FALSE(delete_watch::Freed());
-  EXPECT_EQ(ReadFileBytes(SettingsPath()), kFirstStartFile);
+  EXPECT_EQ(ReadFileBytes(SettingsPath()), kFirstStartSettings);
 }
 
 struct FailureRow {
@@ -225,7 +216,7 @@ TEST_P(FailingStep, IsLoggedAndGivesBackWhatWasObtained) {
     // The sink was offered as the handler, refused, and went with its last reference.
     EXPECT_EQ(report.handler, reinterpret_cast<std::uintptr_t>(delete_watch::Watched()));
     EXPECT_TRUE(delete_watch::Freed());
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), kFirstStartFile);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), kFirstStartSettings);
   } else {
     EXPECT_EQ(report.handler, 0u);
     EXPECT_EQ(delete_watch::Watched(), nullptr) << "a sink was made";

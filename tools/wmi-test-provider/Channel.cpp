@@ -52,10 +52,11 @@ std::string Answer(const std::string& line) {
       std::string line;
       if (ReadLine(pipe, line)) {
         std::string reply;
+        // Nothing may end this thread: a request that cannot be answered gets a short reply.
         try {
           reply = Answer(line);
-        } catch (const std::bad_alloc&) {
-          reply = std::string(kErrorPrefix) + "out of memory\n";
+        } catch (...) {
+          reply = "error: not answered\n";
         }
         WriteAll(pipe, reply);
         ::FlushFileBuffers(pipe);  // the client reads it all before the pipe is cut
@@ -80,7 +81,7 @@ DWORD WINAPI ChannelThread(LPVOID) {
     const DWORD error = ::GetLastError();
     try {
       Provider::Instance().Note("channel unavailable, error " + std::to_string(error));
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
     }
     return 1;
   }

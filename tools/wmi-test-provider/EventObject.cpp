@@ -22,7 +22,8 @@ class EventObject final : public IWbemClassObject {
 
   // False when the value cannot be copied; the object is then not handed out.
   bool SetData(const VARIANT& data) {
-    hasData_ = SUCCEEDED(::VariantCopy(&data_, const_cast<VARIANT*>(&data)));  // only read
+    // VariantCopy only reads its source; the header declares it without const.
+    hasData_ = SUCCEEDED(::VariantCopy(&data_, const_cast<VARIANT*>(&data)));
     return hasData_;
   }
 
