@@ -1,6 +1,8 @@
 # A thin front over the CMake presets. Newcomers need two targets: demo and test.
 PRESETS := native native-tsan mingw-i686 mingw-x86_64
 WINE_PREFIX := build/mingw-x86_64/wineprefix
+# The subscription's tests have a prefix of their own, where the test WMI provider is WMI.
+WMI_PREFIX := build/mingw-x86_64/wineprefix-wmi
 
 .PHONY: all setup build demo test clean $(addprefix build-,$(PRESETS)) \
         test-native test-native-tsan test-mingw-x86_64
@@ -23,12 +25,13 @@ test-native test-native-tsan: test-%: build-%
 	ctest --preset $*
 
 test-mingw-x86_64: build-mingw-x86_64
-	tools/wine-prefix fresh $(WINE_PREFIX)
-	ctest --preset mingw-x86_64; status=$$?; tools/wine-prefix stop $(WINE_PREFIX); exit $$status
+	tools/wine-prefix fresh $(WINE_PREFIX); tools/wine-prefix fresh $(WMI_PREFIX)
+	ctest --preset mingw-x86_64; status=$$?; \
+	  tools/wine-prefix stop $(WINE_PREFIX); tools/wine-prefix stop $(WMI_PREFIX); exit $$status
 
 demo: build-mingw-x86_64
 	tools/demo build/mingw-x86_64
 
 clean:
-	for p in build/*/wineprefix; do [ -d "$$p" ] && tools/wine-prefix stop "$$p"; done; true
+	for p in build/*/wineprefix*; do [ -d "$$p" ] && tools/wine-prefix stop "$$p"; done; true
 	rm -rf build

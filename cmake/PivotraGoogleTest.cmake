@@ -7,16 +7,24 @@ add_subdirectory(${PIVOTRA_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXC
 
 include(GoogleTest)
 
-# pivotra_add_test(name SOURCES ... LIBRARIES ... [LABELS ...] [LOCK resource]): one test
-# program, its cases registered with ctest one by one. LOCK keeps cases that share a file
-# (the settings file beside the test programs, say) from running at the same time. Under Wine
-# the list is read when the tests run (the emulator makes the prefix on first use).
+# pivotra_add_test(name SOURCES ... LIBRARIES ... [LABELS ...] [LOCK resource]
+#                  [DIRECTORY dir] [EMULATOR command...]): one test program, its cases
+# registered with ctest one by one. LOCK keeps cases that share a file (the settings file
+# beside the test programs, say) from running at the same time. Under Wine the list is read
+# when the tests run (the emulator makes the prefix on first use). DIRECTORY puts the program
+# elsewhere than build/<preset>/tests, EMULATOR runs it otherwise than the build's emulator.
 function(pivotra_add_test name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LOCK" "SOURCES;LIBRARIES;LABELS")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LOCK;DIRECTORY" "SOURCES;LIBRARIES;LABELS;EMULATOR")
   add_executable(${name} ${arg_SOURCES})
   pivotra_target_defaults(${name})
   target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} GTest::gtest GTest::gtest_main)
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(NOT arg_DIRECTORY)
+    set(arg_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  endif()
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${arg_DIRECTORY})
+  if(arg_EMULATOR)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${arg_EMULATOR}")
+  endif()
   set(properties TIMEOUT 300)
   if(arg_LABELS)
     list(APPEND properties LABELS "${arg_LABELS}")

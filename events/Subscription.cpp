@@ -21,24 +21,33 @@ namespace {
 
 constexpr DWORD kIdlePeriodMs = 5000;
 
-// WMI is told where to deliver: the unsecured apartment's stub of the sink when there is one,
-// else the sink itself.
-ComPtr<IWbemObjectSink> StubFor(EventSink* sink, ComPtr<IUnsecuredApartment>& apartment,
-                                ComPtr<IUnknown>& stub) {
-  HRESULT hr = ::CoCreateInstance(CLSID_UnsecuredApartment, nullptr, CLSCTX_LOCAL_SERVER,
-                                  IID_IUnsecuredApartment,
-                                  reinterpret_cast<void**>(apartment.GetAddressOf()));
+// WMI delivers through a stub that the unsecured apartment makes of the sink. Without the
+// apartment (Wine registers none, and a machine may lack it) the sink itself is handed to WMI,
+// so that listening still works.
+ComPtr<IUnsecuredApartment> CreateUnsecuredApartment() {
+  ComPtr<IUnsecuredApartment> apartment;
+  const HRESULT hr = ::CoCreateInstance(CLSID_UnsecuredApartment, nullptr, CLSCTX_LOCAL_SERVER,
+                                        IID_IUnsecuredApartment,
+                                        reinterpret_cast<void**>(apartment.GetAddressOf()));
   if (FAILED(hr)) {
     DebugPrint("Could not create IUnsecuredApartment, events go to the sink. Error code = 0x%X",
                static_cast<unsigned>(hr));
-    return nullptr;
+    apartment.Reset();
   }
-  hr = apartment->CreateObjectStub(sink, stub.GetAddressOf());
+  return apartment;
+}
+
+// The stub's sink interface, which is what WMI is told to deliver to. When the stub cannot be
+// had, what was obtained for it is released (the apartment too) and the result is null: the
+// caller hands WMI the sink itself.
+ComPtr<IWbemObjectSink> StubSinkFor(EventSink* sink, ComPtr<IUnsecuredApartment>& apartment,
+                                    ComPtr<IUnknown>& stub) {
+  HRESULT hr = apartment->CreateObjectStub(sink, stub.GetAddressOf());
   if (FAILED(hr) || !stub) {
     DebugPrint("Could not create the sink's stub, events go to the sink. Error code = 0x%X",
                static_cast<unsigned>(hr));
-    apartment.Reset();
     stub.Reset();
+    apartment.Reset();
     return nullptr;
   }
   ComPtr<IWbemObjectSink> stubSink;
@@ -46,6 +55,7 @@ ComPtr<IWbemObjectSink> StubFor(EventSink* sink, ComPtr<IUnsecuredApartment>& ap
   if (FAILED(hr)) {
     DebugPrint("The sink's stub is no IWbemObjectSink, events go to the sink. Error code = 0x%X",
                static_cast<unsigned>(hr));
+    stubSink.Reset();
     stub.Reset();
     apartment.Reset();
   }
@@ -98,17 +108,19 @@ void SubscribeInApartment() {
     return;
   }
 
-  ComPtr<IUnsecuredApartment> apartment;
-  ComPtr<IUnknown> stub;
+  ComPtr<IUnsecuredApartment> apartment = CreateUnsecuredApartment();
   // The sink's construction reads and completes the settings file.
   ComPtr<EventSink> sink(new (std::nothrow) EventSink);
   if (!sink) {
     DebugPrint("Could not create the event sink");
     services.Reset();
     locator.Reset();
+    apartment.Reset();
     return;
   }
-  ComPtr<IWbemObjectSink> stubSink = StubFor(sink.Get(), apartment, stub);
+  ComPtr<IUnknown> stub;
+  ComPtr<IWbemObjectSink> stubSink;
+  if (apartment) stubSink = StubSinkFor(sink.Get(), apartment, stub);
   IWbemObjectSink* const handler = stubSink ? stubSink.Get() : sink.Get();
 
   {

@@ -6,9 +6,7 @@
 #include <windows.h>
 
 #include <chrono>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "common/EventData.h"
@@ -23,37 +21,9 @@
 #include "tests/support/DebugMonitor.h"
 #include "tests/support/SettingsTexts.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TurnDisplayRecord.h"
 
 namespace {
-
-struct Start {
-  std::string commandLine;
-  std::string argumentCount;
-  std::string argument;
-};
-
-// The starts the recording program wrote into directory, once count of them are there.
-std::vector<Start> WaitForStarts(const std::string& directory, std::size_t count,
-                                 std::chrono::seconds timeout = std::chrono::seconds(30)) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  std::vector<Start> starts;
-  do {
-    starts.clear();
-    std::istringstream lines(ReadFileBytes(directory + "TurnDisplay.record"));
-    std::string line;
-    while (std::getline(lines, line)) {
-      Start start;
-      std::istringstream fields(line);
-      std::getline(fields, start.commandLine, '\t');
-      std::getline(fields, start.argumentCount, '\t');
-      std::getline(fields, start.argument, '\t');
-      starts.push_back(start);
-    }
-    if (starts.size() >= count) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  } while (std::chrono::steady_clock::now() < deadline);
-  return starts;
-}
 
 bool CopyProgram(const std::string& to) {
   return ::CopyFileA((GetModuleDirectory(true) + launcher::kProgramName).c_str(), to.c_str(),

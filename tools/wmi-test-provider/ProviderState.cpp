@@ -1,0 +1,132 @@
+#include "tools/wmi-test-provider/ProviderState.h"
+
+#include <cstdio>
+
+#include "tools/wmi-test-provider/EventObject.h"
+
+namespace wmitest {
+
+Provider& Provider::Instance() {
+  static Provider provider;
+  return provider;
+}
+
+void Provider::Note(std::string line) {
+  std::lock_guard<std::mutex> hold(lock_);
+  journal_.push_back(std::move(line));
+}
+
+HRESULT Provider::FailureFor(Step step) const {
+  // RegGetValueA returns its error; it does not set the last error.
+  char name[32] = {};
+  DWORD size = sizeof(name);
+  if (::RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, kFailStepValue, RRF_RT_REG_SZ, nullptr,
+                     name, &size) != ERROR_SUCCESS)
+    return S_OK;
+  const auto chosen = ParseStep(name);
+  if (!chosen || *chosen != step) return S_OK;
+
+  DWORD code = 0;
+  size = sizeof(code);
+  if (::RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, kFailCodeValue, RRF_RT_REG_DWORD, nullptr,
+                     &code, &size) != ERROR_SUCCESS)
+    code = DefaultFailure(step);
+  return static_cast<HRESULT>(code);
+}
+
+void Provider::Offered(IWbemObjectSink* handler) {
+  std::lock_guard<std::mutex> hold(lock_);
+  offered_ = reinterpret_cast<std::uintptr_t>(handler);
+}
+
+bool Provider::Subscribe(IWbemObjectSink* handler) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (handler_ != nullptr) return false;
+  handler->AddRef();
+  handler_ = handler;
+  return true;
+}
+
+std::string Provider::Serve(const Request& request) {
+  switch (request.kind) {
+    case Request::Kind::Deliver:
+      return Deliver(request.batches, request.data);
+    case Request::Kind::Status:
+      return SetStatus(request.statusFlags, request.statusResult);
+    case Request::Kind::Report:
+      break;
+  }
+  Report report;
+  report.processId = ::GetCurrentProcessId();
+  report.locatorRefs = locatorRefs.load();
+  report.servicesRefs = servicesRefs.load();
+  report.eventRefs = eventRefs.load();
+  std::lock_guard<std::mutex> hold(lock_);
+  report.subscribed = handler_ != nullptr;
+  report.handler = offered_;
+  report.journal = journal_;
+  return FormatReport(report);
+}
+
+std::string Provider::Deliver(std::uint32_t batches, const std::vector<std::uint32_t>& data) {
+  IWbemObjectSink* handler;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    handler = handler_;  // kept until the process ends, so it stays valid outside the lock
+  }
+  if (handler == nullptr) return std::string(kErrorPrefix) + "no subscription\n";
+
+  std::string reply = std::string(kOk) + "\n";
+  for (std::uint32_t batch = 0; batch < batches; ++batch) {
+    // Fresh objects for every call; the sink may neither keep nor release them.
+    std::vector<IWbemClassObject*> objects;
+    std::string values;
+    for (const std::uint32_t value : data) {
+      IWbemClassObject* const object = CreateButtonEvent(value, &eventRefs);
+      if (object == nullptr) break;
+      objects.push_back(object);
+      values += (values.empty() ? "" : ", ") + Hex(value);
+    }
+    HRESULT result = WBEM_E_OUT_OF_MEMORY;
+    if (objects.size() == data.size())
+      result = handler->Indicate(static_cast<LONG>(objects.size()), objects.data());
+    for (IWbemClassObject* object : objects) object->Release();
+
+    Note("Indicate(" + std::to_string(data.size()) + ": " + values + ") -> " + Code(result));
+    reply += "indicate " + Code(result) + "\n";
+  }
+  return reply;
+}
+
+std::string Provider::SetStatus(std::int32_t flags, std::uint32_t result) {
+  IWbemObjectSink* handler;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    handler = handler_;
+  }
+  if (handler == nullptr) return std::string(kErrorPrefix) + "no subscription\n";
+  const HRESULT answer = handler->SetStatus(flags, static_cast<HRESULT>(result), nullptr, nullptr);
+  Note("SetStatus(" + std::to_string(flags) + ", " + Code(static_cast<HRESULT>(result)) + ") -> " +
+       Code(answer));
+  return std::string(kOk) + "\nsetstatus " + Code(answer) + "\n";
+}
+
+std::string Text(const wchar_t* text) {
+  if (text == nullptr) return "null";
+  const int length = ::WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 1) return std::string();
+  std::string narrow(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), length, nullptr, nullptr);
+  narrow.pop_back();  // the terminating zero
+  return narrow;
+}
+
+std::string Hex(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof(text), "0x%lX", static_cast<unsigned long>(value));
+  return text;
+}
+
+std::string Code(HRESULT result) { return Hex(static_cast<std::uint32_t>(result)); }
+
+}  // namespace wmitest
