@@ -7,13 +7,18 @@ add_subdirectory(${PIVOTRA_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXC
 
 include(GoogleTest)
 
-# pivotra_add_test(name SOURCES ... LIBRARIES ... [LABELS ...] [LOCK resource]): one test
-# program, its cases registered with ctest one by one. LOCK keeps cases that share a file
-# (the settings file beside the test programs, say) from running at the same time. Under Wine
-# the list is read when the tests run (the emulator makes the prefix on first use).
+# pivotra_add_test(name SOURCES ... LIBRARIES ... [LABELS ...] [LOCK resource]
+#                  [EMULATOR command...]): one test program, its cases registered with ctest one
+# by one. LOCK keeps cases that share a file (the settings file beside the test programs, say)
+# from running at the same time. EMULATOR runs each case (and the listing of the cases) through
+# another command than the build's emulator, such as tools/wine-session. Under Wine the list is
+# read when the tests run (the emulator makes the prefix on first use).
 function(pivotra_add_test name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LOCK" "SOURCES;LIBRARIES;LABELS")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "LOCK" "SOURCES;LIBRARIES;LABELS;EMULATOR")
   add_executable(${name} ${arg_SOURCES})
+  if(arg_EMULATOR)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${arg_EMULATOR}")
+  endif()
   pivotra_target_defaults(${name})
   target_link_libraries(${name} PRIVATE ${arg_LIBRARIES} GTest::gtest GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)

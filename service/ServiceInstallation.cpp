@@ -9,6 +9,7 @@
 #include "service/Installation.h"
 #include "service/ServiceIdentity.h"
 #include "service/ServiceModule.h"
+#include "service/win32_service_description.h"
 
 namespace {
 
@@ -63,9 +64,8 @@ BOOL CServiceModule::Install() {
     return FALSE;
   }
 
-  auto text = installation::DescriptionBuffer(LoadResourceString(m_hInst, identity::kDescriptionString));
-  SERVICE_DESCRIPTIONA description = {text.data()};
-  if (!::ChangeServiceConfig2A(service.get(), SERVICE_CONFIG_DESCRIPTION, &description))
+  // An installation without its description still counts as done.
+  if (!SetServiceDescription(service.get(), LoadResourceString(m_hInst, identity::kDescriptionString)))
     DebugPrint("Fail to change service description");
   return TRUE;
 }

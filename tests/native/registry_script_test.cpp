@@ -5,6 +5,7 @@
 
 #include "service/RegistryScript.h"
 #include "tests/support/MemoryRegistry.h"
+#include "tests/support/ProgramScript.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -25,28 +26,7 @@ registry_script::Script ParseOrFail(const std::string& text) {
   return parsed.script.value_or(registry_script::Script{});
 }
 
-TEST(ProgramScript, IsTheExactText) {
-  // One line per row: its tabs, its text, CR LF (the last line too).
-  const struct {
-    int tabs;
-    const char* text;
-  } rows[] = {
-      {0, "HKCR"},
-      {0, "{"},
-      {1, "NoRemove AppID"},
-      {1, "{"},
-      {2, "{5A1C3E27-94B0-4D6F-A812-3C7E9D40B615} = s 'Pivotra'"},
-      {2, "'Pivotra.EXE'"},
-      {2, "{"},
-      {3, "val AppID = s {5A1C3E27-94B0-4D6F-A812-3C7E9D40B615}"},
-      {2, "}"},
-      {1, "}"},
-      {0, "}"},
-  };
-  std::string expected;
-  for (const auto& row : rows) expected += std::string(row.tabs, '\t') + row.text + "\r\n";
-  EXPECT_EQ(ProgramScript(), expected);
-}
+TEST(ProgramScript, IsTheExactText) { EXPECT_EQ(ProgramScript(), ExpectedProgramScript()); }
 
 TEST(ProgramScript, RegistersExactlyTheAppIdEntries) {
   MemoryRegistry registry;
@@ -95,14 +75,7 @@ TEST(ProgramScript, KeepsWhatAppIdHeldBefore) {
   EXPECT_EQ(registry.Entries(), (Lines{"HKCR\\AppID", "HKCR\\AppID: @ = kept"}));
 }
 
-struct FlagCase {
-  const char* name;
-  const char* script;
-  Lines before;  // keys created first ("key" or "key|value=data" for HKCU\<key>)
-  Lines afterRegister;
-  Lines afterUnregister;  // run on what registering left
-};
-
+// Keys made first: "key" or "key|value=data" below HKCU.
 void Prepare(MemoryRegistry& registry, const Lines& before) {
   for (const std::string& entry : before) {
     const auto bar = entry.find('|');
@@ -116,55 +89,6 @@ void Prepare(MemoryRegistry& registry, const Lines& before) {
     }
   }
 }
-
-class KeyFlags : public testing::TestWithParam<FlagCase> {};
-
-TEST_P(KeyFlags, RegisterAndUnregister) {
-  const FlagCase& c = GetParam();
-  MemoryRegistry registry;
-  Prepare(registry, c.before);
-  const auto script = ParseOrFail(c.script);
-  ASSERT_EQ(registry_script::Register(script, registry), registry::kOk);
-  EXPECT_EQ(registry.Entries(), c.afterRegister);
-  ASSERT_EQ(registry_script::Unregister(script, registry), registry::kOk);
-  EXPECT_EQ(registry.Entries(), c.afterUnregister);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Scripts, KeyFlags,
-    testing::Values(
-        FlagCase{"PlainKeyGoesWithItsSubkeys",
-                 "HKCU { A = s 'x' { B { val v = s y } } }",
-                 {"A\\Foreign"},
-                 {"HKCU\\A", "HKCU\\A: @ = x", "HKCU\\A\\B", "HKCU\\A\\B: v = y", "HKCU\\A\\Foreign"},
-                 {}},
-        FlagCase{"NoRemoveKeepsKeyAndDefaultButDropsItsValues",
-                 "HKCU { NoRemove A = s 'x' { val v = s y  B } }",
-                 {"A|w=kept"},
-                 {"HKCU\\A", "HKCU\\A: @ = x", "HKCU\\A: v = y", "HKCU\\A: w = kept", "HKCU\\A\\B"},
-                 {"HKCU\\A", "HKCU\\A: @ = x", "HKCU\\A: w = kept"}},
-        FlagCase{"ForceRemoveStartsTheKeyAfresh",
-                 "HKCU { ForceRemove A { val v = s y } }",
-                 {"A\\Old", "A|w=old"},
-                 {"HKCU\\A", "HKCU\\A: v = y"},
-                 {}},
-        FlagCase{"DeleteOnlyRemovesAndOnlyWhenRegistering",
-                 "HKCU { Delete A { B } C }",
-                 {"A\\B"},
-                 {"HKCU\\C"},
-                 {}},
-        FlagCase{"KeywordsIgnoreCaseButQuotedNamesAreNames",
-                 "hkey_current_user { noremove A { 'val' = S 'q''s' VAL n = s '' } }",
-                 {},
-                 {"HKCU\\A", "HKCU\\A: n = ", "HKCU\\A\\val", "HKCU\\A\\val: @ = q's"},
-                 {"HKCU\\A"}},
-        FlagCase{"NamesIgnoreCaseAndKeepTheirFirstSpelling",
-                 "HKCU { NoRemove SOFTWARE { Pivotra = s 'y' } }",
-                 {"Software|Value=1"},
-                 {"HKCU\\Software", "HKCU\\Software: Value = 1", "HKCU\\Software\\Pivotra",
-                  "HKCU\\Software\\Pivotra: @ = y"},
-                 {"HKCU\\Software", "HKCU\\Software: Value = 1"}}),
-    [](const testing::TestParamInfo<FlagCase>& info) { return std::string(info.param.name); });
 
 TEST(Replacements, ModuleIsQuotedWithItsQuotesDoubled) {
   const auto replacements = registry_script::ModuleReplacements("C:\\It's here\\P.EXE");
