@@ -3,6 +3,8 @@ PRESETS := native native-tsan mingw-i686 mingw-x86_64
 WINE_PREFIX := build/mingw-x86_64/wineprefix
 # The subscription's tests have a prefix of their own, where the test WMI provider is WMI.
 WMI_PREFIX := build/mingw-x86_64/wineprefix-wmi
+# Tests of the service host copy a template prefix for each case.
+SESSION_TEMPLATE := build/mingw-x86_64/wineprefix-template
 
 .PHONY: all setup build demo test clean $(addprefix build-,$(PRESETS)) \
         test-native test-native-tsan test-mingw-x86_64
@@ -25,7 +27,8 @@ test-native test-native-tsan: test-%: build-%
 	ctest --preset $*
 
 test-mingw-x86_64: build-mingw-x86_64
-	tools/wine-prefix fresh $(WINE_PREFIX); tools/wine-prefix fresh $(WMI_PREFIX)
+	tools/wine-prefix fresh $(WINE_PREFIX); tools/wine-prefix fresh $(WMI_PREFIX); \
+	  tools/wine-prefix fresh $(SESSION_TEMPLATE)
 	ctest --preset mingw-x86_64; status=$$?; \
 	  tools/wine-prefix stop $(WINE_PREFIX); tools/wine-prefix stop $(WMI_PREFIX); exit $$status
 

@@ -12,7 +12,8 @@ include(GoogleTest)
 # registered with ctest one by one. LOCK keeps cases that share a file (the settings file
 # beside the test programs, say) from running at the same time. Under Wine the list is read
 # when the tests run (the emulator makes the prefix on first use). DIRECTORY puts the program
-# elsewhere than build/<preset>/tests, EMULATOR runs it otherwise than the build's emulator.
+# elsewhere than build/<preset>/tests; EMULATOR runs each case (and the listing of the cases)
+# through another command than the build's emulator, such as tools/wine-session.
 function(pivotra_add_test name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "LOCK;DIRECTORY" "SOURCES;LIBRARIES;LABELS;EMULATOR")
   add_executable(${name} ${arg_SOURCES})

@@ -1,0 +1,21 @@
+# Fails when the executable FILE imports a DLL that does not come with Windows.
+#   cmake -D OBJDUMP=<objdump> -D FILE=<executable> -P CheckSystemImports.cmake
+cmake_minimum_required(VERSION 3.25)
+set(system_dlls advapi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll user32.dll wtsapi32.dll)
+
+execute_process(COMMAND ${OBJDUMP} -p ${FILE} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} could not read ${FILE}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${dump}")
+if(NOT imports)
+  message(FATAL_ERROR "${FILE} shows no imports; the check cannot judge it")
+endif()
+foreach(line IN LISTS imports)
+  string(REPLACE "DLL Name: " "" dll "${line}")
+  string(STRIP "${dll}" dll)
+  string(TOLOWER "${dll}" dll)
+  if(NOT dll IN_LIST system_dlls)
+    message(FATAL_ERROR "${FILE} imports ${dll}, which does not come with Windows")
+  endif()
+endforeach()

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstdint>
+
+#include "common/DebugPrint.h"
+
+// The service's conversation with the service control manager: the start, the control
+// handler and the run loop, written over the module that carries the state and makes the
+// platform calls, so that the same steps run on Windows and against a stand-in in the tests.
+//
+// A Module provides:
+//   m_status              the status record (dwCurrentState, dwWin32ExitCode, dwCheckPoint,
+//                         dwWaitHint, ...)
+//   m_statusHandle        the control handler's registration, null until there is one
+//   m_runThreadId         std::atomic of the run thread's identifier, 0 until it has a queue
+//   m_stopRequested       std::atomic<bool>, set by a stop request
+//   m_isService           true in service mode
+//   ReportStatus(state), LogEvent(format, ...), Run()
+//   StartDispatcher()     hands the main thread to the service control manager; false when
+//                         the process was not started by it
+//   RegisterControlHandler()   the handle for m_statusHandle
+//   OpenMessageQueue()    makes sure the calling thread has a message queue; its identifier
+//   PostQuit(threadId)    posts the quit message to that thread
+//   SetUpCom()            an owner of the apartment, the process's COM security and the class
+//                         objects, which gives them up in reverse order when it goes
+//   StartListening()      starts the listening work
+//   PumpMessages()        the message loop, until the quit message
+namespace service_control {
+
+// The platform's numbers, so that the steps build without its headers.
+inline constexpr std::uint32_t kOwnProcess = 0x10;  // SERVICE_WIN32_OWN_PROCESS
+inline constexpr std::uint32_t kAcceptStop = 1;     // SERVICE_ACCEPT_STOP
+
+enum State : std::uint32_t {
+  kStopped = 1,
+  kStartPending = 2,
+  kStopPending = 3,
+  kRunning = 4,
+};
+
+enum Control : std::uint32_t {
+  kStop = 1,
+  kPause = 2,
+  kContinue = 3,
+  kInterrogate = 4,
+  kShutdown = 5,
+};
+
+enum class ControlAction { Stop, Ignore, BadRequest };
+
+// The control handler's table: stop stops; pause, continue, interrogate and shutdown are
+// accepted silently (interrogate reports nothing); any other code is a bad request.
+ControlAction ActionFor(std::uint32_t control);
+
+template <typename Module>
+void StartBody(Module& module) {
+  if (module.m_isService && !module.StartDispatcher()) module.m_isService = false;
+  if (!module.m_isService) module.Run();  // in the foreground, as a local server
+}
+
+template <typename Module>
+void ServiceMainBody(Module& module) {
+  module.m_status.dwCurrentState = kStartPending;
+  module.m_statusHandle = module.RegisterControlHandler();
+  if (!module.m_statusHandle) {
+    module.LogEvent("Handler not installed");
+    return;
+  }
+  module.ReportStatus(kStartPending);
+  module.m_status.dwWin32ExitCode = 0;
+  module.m_status.dwCheckPoint = 0;
+  module.m_status.dwWaitHint = 0;
+  module.Run();
+  module.ReportStatus(kStopped);
+  module.LogEvent("Service stopped");
+}
+
+// A stop may come before the run thread has published its identifier. The request is recorded
+// first and the identifier read after; the run thread publishes first and reads the request
+// after. Whichever comes second sees the other, so the quit is posted at least once.
+template <typename Module>
+void HandlerBody(Module& module, std::uint32_t control) {
+  switch (ActionFor(control)) {
+    case ControlAction::Stop:
+      module.m_stopRequested.store(true);
+      module.ReportStatus(kStopPending);
+      if (const auto thread = module.m_runThreadId.load()) module.PostQuit(thread);
+      break;
+    case ControlAction::Ignore:
+      break;
+    case ControlAction::BadRequest:
+      module.LogEvent("Bad service request");
+      break;
+  }
+}
+
+template <typename Module>
+void RunBody(Module& module) {
+  DebugPrint("CServiceModule::Run() ...");
+  // A quit posted to a thread that has no queue yet is lost: the queue comes first.
+  const auto self = module.OpenMessageQueue();
+  module.m_runThreadId.store(self);
+  if (module.m_stopRequested.load()) module.PostQuit(self);
+  {
+    const auto com = module.SetUpCom();
+    module.LogEvent("Service started");
+    // Once stopping has been reported, running would be a step back.
+    if (module.m_isService && !module.m_stopRequested.load()) module.ReportStatus(kRunning);
+    module.StartListening();
+    module.PumpMessages();
+  }
+  DebugPrint("Exit from CServiceModule::Run()");
+}
+
+}  // namespace service_control

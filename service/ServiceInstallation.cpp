@@ -1,0 +1,141 @@
+// Registration with COM and installation with the service control manager.
+#include <string>
+
+#include "common/ComScope.h"
+#include "common/DebugPrint.h"
+#include "common/ModuleDirectory.h"
+#include "common/UniqueHandle.h"
+#include "events/Subscription.h"
+#include "service/Installation.h"
+#include "service/ServiceIdentity.h"
+#include "service/ServiceModule.h"
+#include "service/win32_service_description.h"
+
+namespace {
+
+// LoadStringA cuts a string that does not fit; the buffer grows until it fits.
+std::string LoadResourceString(HINSTANCE instance, UINT id) {
+  for (int size = 128; size <= 32768; size *= 2) {
+    std::string text(static_cast<std::size_t>(size), '\0');
+    const int length = ::LoadStringA(instance, id, text.data(), size);
+    if (length < size - 1) {
+      text.resize(static_cast<std::size_t>(length));
+      return text;
+    }
+  }
+  return std::string();
+}
+
+LONG SetStringValue(HKEY key, const char* name, const char* text) {
+  return ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                          static_cast<DWORD>(std::char_traits<char>::length(text) + 1));
+}
+
+}  // namespace
+
+void CServiceModule::ShowMessage(const char* text) {
+  // Waits until the user closes the box.
+  ::MessageBoxA(nullptr, text, m_serviceName, MB_OK);
+}
+
+BOOL CServiceModule::IsInstalled() {
+  const unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager) return FALSE;
+  const unique_schandle service(::OpenServiceA(manager.get(), m_serviceName, SERVICE_QUERY_CONFIG));
+  return service ? TRUE : FALSE;
+}
+
+BOOL CServiceModule::Install() {
+  if (IsInstalled()) return TRUE;
+
+  unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager) {
+    ShowMessage(installation::kCouldNotOpenManager);
+    return FALSE;
+  }
+  const std::string command = installation::QuotedCommand(ModuleFileName());
+  const unique_schandle service(::CreateServiceA(
+      manager.get(), m_serviceName, m_serviceName, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+      SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr,
+      identity::kServiceDependencies, nullptr, nullptr));
+  if (!service) {
+    manager.reset();
+    ShowMessage(installation::kCouldNotCreate);
+    return FALSE;
+  }
+
+  // An installation without its description still counts as done.
+  if (!SetServiceDescription(service.get(), LoadResourceString(m_hInst, identity::kDescriptionString)))
+    DebugPrint("Fail to change service description");
+  return TRUE;
+}
+
+BOOL CServiceModule::Uninstall() {
+  if (!IsInstalled()) return TRUE;
+  Ferrox_Stop();
+
+  unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager) {
+    ShowMessage(installation::kCouldNotOpenManager);
+    return FALSE;
+  }
+  unique_schandle service(::OpenServiceA(manager.get(), m_serviceName, SERVICE_STOP | DELETE));
+  if (!service) {
+    manager.reset();
+    ShowMessage(installation::kCouldNotOpen);
+    return FALSE;
+  }
+  // Not waited for: a service still running is removed once it has stopped.
+  SERVICE_STATUS status;
+  ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+  const BOOL deleted = ::DeleteService(service.get());
+  service.reset();
+  manager.reset();
+  if (deleted) return TRUE;
+  ShowMessage(installation::kCouldNotDelete);
+  return FALSE;
+}
+
+LONG CServiceModule::RegisterServer(BOOL registerTypeLib, BOOL installAsService) {
+  DebugPrint("CServiceModule::RegisterServer...");
+  const ComScope com(COINIT_APARTMENTTHREADED);
+  if (!com.joined()) return com.result();
+
+  Uninstall();
+  UpdateRegistryFromResource(identity::kRegistryScript, TRUE);
+
+  // The registry calls return their error; they do not set the last error.
+  unique_hkey appIds;
+  LONG error = ::RegOpenKeyExA(HKEY_CLASSES_ROOT, identity::kAppIdRoot, 0, KEY_WRITE, appIds.put());
+  if (error != ERROR_SUCCESS) {
+    DebugPrint("keyAppID.Open ERR 0x%08X", static_cast<unsigned>(error));
+    return error;
+  }
+  unique_hkey appId;
+  error = ::RegOpenKeyExA(appIds.get(), identity::kAppId, 0, KEY_WRITE, appId.put());
+  if (error != ERROR_SUCCESS) {
+    DebugPrint("key.Open ERR 0x%08X", static_cast<unsigned>(error));
+    return error;
+  }
+
+  // Gone on every run, so that only a service installation marks the program as a service.
+  ::RegDeleteValueA(appId.get(), identity::kLocalServiceValue);
+  if (installAsService) {
+    SetStringValue(appId.get(), identity::kLocalServiceValue, identity::kLocalServiceText);
+    SetStringValue(appId.get(), identity::kServiceParametersValue, identity::kServiceParametersText);
+    Install();
+  }
+  const HRESULT registered = CComModule::RegisterServer(registerTypeLib);
+  DebugPrint("Exit from CServiceModule::RegisterServer");
+  return registered;
+}
+
+HRESULT CServiceModule::UnregisterServer() {
+  const ComScope com(COINIT_APARTMENTTHREADED);
+  if (!com.joined()) return com.result();
+
+  UpdateRegistryFromResource(identity::kRegistryScript, FALSE);
+  Uninstall();
+  CComModule::UnregisterServer(TRUE);
+  return S_OK;
+}

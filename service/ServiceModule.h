@@ -1,0 +1,78 @@
+#pragma once
+
+#include <windows.h>
+#include <winsvc.h>
+
+#include <atomic>
+#include <memory>
+
+#include "common/Format.h"
+#include "service/ComModule.h"
+
+// The process as a Windows service: its start under the service control manager or in the
+// foreground, its control handler, status reports and event log, and its installation.
+class CServiceModule : public CComModule {
+ public:
+  void Init(ComClassEntry* classTable, HINSTANCE instance, UINT serviceNameId,
+            const GUID* typeLibId);
+
+  void Start();
+  void ServiceMain(DWORD argc, LPSTR* argv);
+  void Handler(DWORD control);
+  void Run();
+  void ReportStatus(DWORD state);
+  void LogEvent(const char* format, ...) PIVOTRA_PRINTF(2, 3);
+  LONG Unlock() override;
+
+  // Installation and registration.
+  BOOL IsInstalled();
+  BOOL Install();
+  BOOL Uninstall();
+  LONG RegisterServer(BOOL registerTypeLib, BOOL installAsService);
+  HRESULT UnregisterServer();
+
+  char m_serviceName[256] = {};
+  SERVICE_STATUS_HANDLE m_statusHandle = nullptr;
+  SERVICE_STATUS m_status = {};
+  std::atomic<DWORD> m_runThreadId{0};  // 0 until the run thread has a message queue
+  BOOL m_isService = FALSE;
+  // Set by a stop request; the run thread honours one that came before it could be told.
+  std::atomic<bool> m_stopRequested{false};
+
+  // The platform calls of the service's steps (see service/ServiceControl.h).
+  class ComSetup;
+  BOOL StartDispatcher();
+  SERVICE_STATUS_HANDLE RegisterControlHandler();
+  DWORD OpenMessageQueue();
+  void PostQuit(DWORD threadId);
+  ComSetup SetUpCom();
+  void StartListening();
+  void PumpMessages();
+
+ private:
+  void ShowMessage(const char* text);
+};
+
+// The apartment of the run thread, the process's COM security and the class objects, given up
+// in reverse order when it goes.
+class CServiceModule::ComSetup {
+ public:
+  explicit ComSetup(CServiceModule& module);
+  ~ComSetup();
+  ComSetup(const ComSetup&) = delete;
+  ComSetup& operator=(const ComSetup&) = delete;
+
+ private:
+  CServiceModule& module_;
+  HRESULT apartment_;
+  SECURITY_DESCRIPTOR descriptor_ = {};
+  // The copies of the token's owner and group that the descriptor points at.
+  std::unique_ptr<BYTE[]> owner_;
+  std::unique_ptr<BYTE[]> group_;
+};
+
+extern CServiceModule g_serviceModule;
+
+// What the service control dispatcher calls.
+void WINAPI ServiceMainEntry(DWORD argc, LPSTR* argv);
+void WINAPI HandlerEntry(DWORD control);

@@ -1,0 +1,296 @@
+// The service's steps against a stand-in module: the order of its status reports and log
+// entries, the control handler's table, and a stop that comes before the run thread can be told.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdarg>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/Format.h"
+#include "common/portable_debug_output.h"
+#include "service/ServiceControl.h"
+
+namespace {
+
+using namespace service_control;
+using Calls = std::vector<std::string>;
+
+std::string StateName(std::uint32_t state) {
+  switch (state) {
+    case kStopped: return "STOPPED";
+    case kStartPending: return "START_PENDING";
+    case kStopPending: return "STOP_PENDING";
+    case kRunning: return "RUNNING";
+    default: return std::to_string(state);
+  }
+}
+
+// Records every platform call as one line. Its message queue behaves like a thread's: a quit
+// posted before the queue exists is lost.
+class FakeModule {
+ public:
+  static constexpr std::uint32_t kRunThread = 7;
+
+  struct Status {
+    std::uint32_t dwServiceType = kOwnProcess;
+    std::uint32_t dwCurrentState = kStopped;
+    std::uint32_t dwControlsAccepted = kAcceptStop;
+    std::uint32_t dwWin32ExitCode = 0;
+    std::uint32_t dwServiceSpecificExitCode = 0;
+    std::uint32_t dwCheckPoint = 0;
+    std::uint32_t dwWaitHint = 0;
+  };
+
+  Status m_status;
+  const void* m_statusHandle = nullptr;
+  std::atomic<std::uint32_t> m_runThreadId{0};
+  std::atomic<bool> m_stopRequested{false};
+  bool m_isService = true;
+
+  bool dispatcherConnects = true;
+  bool handlerRegisters = true;
+  bool quitWhenLooping = false;  // as when the last lock of a local server goes
+  std::atomic<bool> handlerRegistered{false};
+
+  void ReportStatus(std::uint32_t state) {
+    std::lock_guard<std::mutex> hold(lock_);
+    m_status.dwCurrentState = state;
+    calls_.push_back("report " + StateName(state));
+  }
+
+  PIVOTRA_PRINTF(2, 3) void LogEvent(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    Record("log " + FormatStringV(format, args));
+    va_end(args);
+  }
+
+  void Run() { RunBody(*this); }
+
+  bool StartDispatcher() {
+    Record("dispatcher");
+    if (!dispatcherConnects) return false;
+    // The dispatcher calls the service main routine on a thread of its own.
+    std::thread serviceMain([this] { ServiceMainBody(*this); });
+    serviceMain.join();
+    return true;
+  }
+
+  const void* RegisterControlHandler() {
+    Record("register handler");
+    if (!handlerRegisters) return nullptr;
+    handlerRegistered.store(true);
+    return this;
+  }
+
+  std::uint32_t OpenMessageQueue() {
+    std::lock_guard<std::mutex> hold(lock_);
+    queueOpen_ = true;
+    calls_.push_back("queue");
+    return kRunThread;
+  }
+
+  void PostQuit(std::uint32_t thread) {
+    std::lock_guard<std::mutex> hold(lock_);
+    calls_.push_back("quit " + std::to_string(thread));
+    if (thread == kRunThread && queueOpen_) {
+      ++quits_;
+      changed_.notify_all();
+    } else {
+      ++lost_;
+    }
+  }
+
+  class Com {
+   public:
+    explicit Com(FakeModule& module) : module_(module) { module_.Record("com up"); }
+    ~Com() { module_.Record("com down"); }
+    Com(const Com&) = delete;
+    Com& operator=(const Com&) = delete;
+
+   private:
+    FakeModule& module_;
+  };
+  Com SetUpCom() { return Com(*this); }
+
+  void StartListening() { Record("listen"); }
+
+  void PumpMessages() {
+    Record("loop");
+    if (quitWhenLooping) PostQuit(kRunThread);
+    std::unique_lock<std::mutex> hold(lock_);
+    const bool quit = changed_.wait_for(hold, std::chrono::seconds(10), [this] { return quits_ > 0; });
+    calls_.push_back(quit ? "loop ended" : "loop timed out");
+  }
+
+  void Record(std::string call) {
+    std::lock_guard<std::mutex> hold(lock_);
+    calls_.push_back(std::move(call));
+    changed_.notify_all();
+  }
+
+  Calls TakeCalls() {
+    std::lock_guard<std::mutex> hold(lock_);
+    Calls calls;
+    calls.swap(calls_);
+    return calls;
+  }
+
+  bool WaitForLoop() {
+    std::unique_lock<std::mutex> hold(lock_);
+    return changed_.wait_for(hold, std::chrono::seconds(10), [this] {
+      return std::find(calls_.begin(), calls_.end(), "loop") != calls_.end();
+    });
+  }
+
+  int lost() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return lost_;
+  }
+
+ private:
+  std::mutex lock_;
+  std::condition_variable changed_;
+  Calls calls_;
+  bool queueOpen_ = false;
+  int quits_ = 0;
+  int lost_ = 0;
+};
+
+class ServiceControl : public testing::Test {
+ protected:
+  void SetUp() override { TakeCapturedDebugOutput(); }
+};
+
+TEST_F(ServiceControl, StartAndStopReportInOrder) {
+  FakeModule module;
+  std::thread serviceMain([&] { ServiceMainBody(module); });
+  ASSERT_TRUE(module.WaitForLoop());
+  HandlerBody(module, kStop);
+  serviceMain.join();
+
+  EXPECT_EQ(module.TakeCalls(),
+            (Calls{"register handler", "report START_PENDING", "queue", "com up",
+                   "log Service started", "report RUNNING", "listen", "loop",
+                   "report STOP_PENDING", "quit 7", "loop ended", "com down", "report STOPPED",
+                   "log Service stopped"}));
+  EXPECT_EQ(TakeCapturedDebugOutput(),
+            (Calls{"CServiceModule::Run() ...", "Exit from CServiceModule::Run()"}));
+  EXPECT_EQ(module.m_status.dwServiceType, kOwnProcess);
+  EXPECT_EQ(module.m_status.dwCurrentState, kStopped);
+  EXPECT_EQ(module.m_status.dwControlsAccepted, kAcceptStop);
+  EXPECT_EQ(module.m_status.dwWin32ExitCode, 0u);
+  EXPECT_EQ(module.m_status.dwCheckPoint, 0u);
+  EXPECT_EQ(module.m_status.dwWaitHint, 0u);
+  EXPECT_EQ(module.lost(), 0);
+}
+
+TEST_F(ServiceControl, WithoutAHandlerNothingIsReported) {
+  FakeModule module;
+  module.handlerRegisters = false;
+  ServiceMainBody(module);
+  EXPECT_EQ(module.TakeCalls(), (Calls{"register handler", "log Handler not installed"}));
+  EXPECT_TRUE(TakeCapturedDebugOutput().empty());  // Run never started
+}
+
+struct ControlCase {
+  std::uint32_t control;
+  Calls calls;
+};
+
+class HandlerTable : public testing::TestWithParam<ControlCase> {};
+
+TEST_P(HandlerTable, Answers) {
+  FakeModule module;
+  module.m_runThreadId.store(module.OpenMessageQueue());
+  module.TakeCalls();
+  HandlerBody(module, GetParam().control);
+  EXPECT_EQ(module.TakeCalls(), GetParam().calls);
+  EXPECT_EQ(module.m_stopRequested.load(), GetParam().control == kStop);
+}
+
+const Calls kStopCalls{"report STOP_PENDING", "quit 7"};
+const Calls kSilent{};
+const Calls kBadRequest{"log Bad service request"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Controls, HandlerTable,
+    testing::Values(ControlCase{1, kStopCalls}, ControlCase{2, kSilent}, ControlCase{3, kSilent},
+                    ControlCase{4, kSilent}, ControlCase{5, kSilent}, ControlCase{0, kBadRequest},
+                    ControlCase{6, kBadRequest}, ControlCase{127, kBadRequest},
+                    ControlCase{128, kBadRequest}, ControlCase{200, kBadRequest},
+                    ControlCase{255, kBadRequest}, ControlCase{256, kBadRequest},
+                    ControlCase{0xFFFFFFFF, kBadRequest}));
+
+TEST_F(ServiceControl, StopBeforeTheRunThreadHasAQueueIsHonoured) {
+  FakeModule module;
+  HandlerBody(module, kStop);  // nowhere to post yet
+  EXPECT_EQ(module.TakeCalls(), (Calls{"report STOP_PENDING"}));
+
+  std::thread run([&] { module.Run(); });
+  run.join();
+  // The run thread posts the quit to itself and never reports running after stopping.
+  EXPECT_EQ(module.TakeCalls(), (Calls{"queue", "quit 7", "com up", "log Service started",
+                                       "listen", "loop", "loop ended", "com down"}));
+  EXPECT_EQ(module.lost(), 0);
+}
+
+TEST_F(ServiceControl, StopRacingTheStartIsNeverLost) {
+  std::mt19937 random(12345);
+  for (int round = 0; round < 200; ++round) {
+    FakeModule module;
+    const int delay = static_cast<int>(random() % 200);
+    std::thread serviceMain([&] { ServiceMainBody(module); });
+    std::thread dispatcher([&] {
+      // The handler can be called as soon as it is registered, and not before.
+      while (!module.handlerRegistered.load()) std::this_thread::yield();
+      for (int i = 0; i < delay; ++i) std::this_thread::yield();
+      HandlerBody(module, kStop);
+    });
+    dispatcher.join();
+    serviceMain.join();
+
+    const Calls calls = module.TakeCalls();
+    ASSERT_NE(std::find(calls.begin(), calls.end(), "loop ended"), calls.end()) << "round " << round;
+    ASSERT_EQ(calls.back(), "log Service stopped") << "round " << round;
+    ASSERT_EQ(calls[calls.size() - 2], "report STOPPED") << "round " << round;
+    ASSERT_EQ(module.lost(), 0) << "round " << round;
+  }
+  TakeCapturedDebugOutput();
+}
+
+TEST_F(ServiceControl, UnderTheDispatcherTheServiceMainRuns) {
+  FakeModule module;
+  module.quitWhenLooping = true;
+  StartBody(module);
+  EXPECT_TRUE(module.m_isService);
+  const Calls calls = module.TakeCalls();
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls[0], "dispatcher");
+  EXPECT_EQ(calls[1], "register handler");
+  EXPECT_EQ(calls.back(), "log Service stopped");
+}
+
+TEST_F(ServiceControl, WithoutTheDispatcherItRunsAsALocalServer) {
+  for (const bool marked : {true, false}) {
+    FakeModule module;
+    module.m_isService = marked;  // "LocalService" read, or not
+    module.dispatcherConnects = false;
+    module.quitWhenLooping = true;
+    StartBody(module);
+    EXPECT_FALSE(module.m_isService);
+    Calls expected{"queue", "com up", "log Service started", "listen", "loop", "quit 7",
+                   "loop ended", "com down"};
+    if (marked) expected.insert(expected.begin(), "dispatcher");
+    EXPECT_EQ(module.TakeCalls(), expected);
+  }
+}
+
+}  // namespace
