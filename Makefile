@@ -6,7 +6,7 @@ WMI_PREFIX := build/mingw-x86_64/wineprefix-wmi
 # Tests of the service host copy a template prefix for each case.
 SESSION_TEMPLATE := build/mingw-x86_64/wineprefix-template
 
-.PHONY: all setup build demo test clean $(addprefix build-,$(PRESETS)) \
+.PHONY: all setup build demo demo-interactive test clean $(addprefix build-,$(PRESETS)) \
         test-native test-native-tsan test-mingw-x86_64
 
 all: build
@@ -32,8 +32,13 @@ test-mingw-x86_64: build-mingw-x86_64
 	ctest --preset mingw-x86_64; status=$$?; \
 	  tools/wine-prefix stop $(WINE_PREFIX); tools/wine-prefix stop $(WMI_PREFIX); exit $$status
 
+# The service at work in a throw-away Wine prefix, the test WMI provider as its G-sensor.
 demo: build-mingw-x86_64
 	tools/demo build/mingw-x86_64
+
+# The same, with the orientations typed in: up, down, left, right, quit.
+demo-interactive: build-mingw-x86_64
+	tools/demo build/mingw-x86_64 --interactive
 
 clean:
 	for p in build/*/wineprefix*; do [ -d "$$p" ] && tools/wine-prefix stop "$$p"; done; true
