@@ -1,7 +1,6 @@
 // The replacement of the private-profile routines for native builds. It reads and writes the
 // format Windows writes, "[Section]" and "key=value" lines ended by CR LF, and changes one line
 // per write: every other line, blank lines and comments included, stays as it was.
-#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -9,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/TextCase.h"
 #include "orientation/Profile.h"
 
 namespace {
@@ -31,16 +31,6 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
 }
 
 std::optional<std::string_view> SectionName(std::string_view line) {
@@ -107,7 +97,7 @@ std::string JoinLines(const std::vector<Line>& lines) {
 std::size_t FindSection(const std::vector<Line>& lines, std::string_view section) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const auto name = SectionName(lines[i].text);
-    if (name && EqualsIgnoreCase(*name, section)) return i;
+    if (name && EqualsIgnoringCase(*name, section)) return i;
   }
   return lines.size();
 }
@@ -119,7 +109,7 @@ std::optional<std::string> FindValue(const std::vector<Line>& lines, std::string
   for (std::size_t i = FindSection(lines, section) + 1; i < lines.size(); ++i) {
     if (IsSectionEnd(lines[i])) break;
     const auto entry = ParseKeyLine(lines[i].text);
-    if (entry && EqualsIgnoreCase(entry->name, key)) return std::string(entry->value);
+    if (entry && EqualsIgnoringCase(entry->name, key)) return std::string(entry->value);
   }
   return std::nullopt;
 }
@@ -199,7 +189,7 @@ bool WriteString(const char* section, const char* key, const char* value, const 
   std::size_t lastFilled = header;
   for (std::size_t i = header + 1; i < lines.size() && !IsSectionEnd(lines[i]); ++i) {
     const auto entry = ParseKeyLine(lines[i].text);
-    if (entry && EqualsIgnoreCase(entry->name, key)) {
+    if (entry && EqualsIgnoringCase(entry->name, key)) {
       lines[i].text = std::string(entry->name) + "=" + value;
       return WriteWholeFile(hostPath, JoinLines(lines));
     }

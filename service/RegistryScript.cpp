@@ -1,7 +1,8 @@
 #include "service/RegistryScript.h"
 
-#include <cctype>
 #include <cstddef>
+
+#include "common/TextCase.h"
 
 namespace registry_script {
 namespace {
@@ -11,16 +12,6 @@ using registry::Status;
 
 // Far deeper than any script needs; it keeps a hostile one from exhausting the stack.
 constexpr int kMaxDepth = 32;
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
 
 bool IsWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cctype>
+#include <cstddef>
+#include <string_view>
+
+// Names in profile files and registry scripts compare without regard to ASCII case, as
+// Windows compares them.
+inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
