@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
 #include <cstdint>
 #include <iostream>
@@ -41,6 +42,8 @@ constexpr const char* kSettings = "C:\\Program Files\\Pivotra\\GSensor_Setting.i
 constexpr const char* kDisplayProgram = "C:\\Program Files\\Pivotra\\TurnDisplay.exe";
 constexpr const char* kRecordDirectory = "C:\\Program Files\\Pivotra\\";
 constexpr const char* kSection = "G-SensorCtrl";
+constexpr const char* kDecoy = "C:\\Program.exe";
+constexpr const char* kDecoyRecord = "C:\\TurnDisplay.record";
 
 constexpr const char* kSubscribed = "ExecNotificationQueryAsync OK";
 constexpr const char* kWaitThreadEnds =
@@ -121,10 +124,18 @@ Texts Rotations(const Texts& texts) {
   return rotations;
 }
 
-// The word of the decision begun last, "" when none began.
+bool IsOrientationWord(const std::string& text) {
+  return text == "Up" || text == "Down" || text == "Right" || text == "Left";
+}
+
+// The word of the decision begun last, "" when none began or it has not decoded yet. Other
+// threads' lines (the sink's, a turned-away worker's) may come between.
 std::string LastDecidedWord(const Texts& texts) {
   for (std::size_t i = texts.size(); i-- > 0;) {
-    if (texts[i] == kDecisionBegins) return i + 1 < texts.size() ? texts[i + 1] : std::string();
+    if (texts[i] != kDecisionBegins) continue;
+    const auto word = std::find_if(texts.begin() + static_cast<std::ptrdiff_t>(i), texts.end(),
+                                   IsOrientationWord);
+    return word == texts.end() ? std::string() : *word;
   }
   return std::string();
 }
@@ -152,6 +163,7 @@ std::string DataLine(std::uint32_t data) {
 
 // The program beside the service, its path quoted for the blank, and the angle its only argument.
 void ExpectStartedWith(const TurnDisplayStart& start, const std::string& angle) {
+  EXPECT_FALSE(FileExists(kDecoyRecord)) << ReadFileBytes(kDecoyRecord);
   EXPECT_EQ(start.commandLine, "\"" + std::string(kDisplayProgram) + "\" " + angle);
   EXPECT_EQ(start.argumentCount, "2");
   EXPECT_EQ(start.argument, angle);
@@ -209,6 +221,8 @@ class ServiceLife : public SessionTest {
     programMark_ = ProgramLog().Mark();
     ASSERT_EQ(CopyInto(BuiltProgram(), kDirectory), kProgram);
     ASSERT_EQ(CopyInto(RecordingDisplayProgram(), kDirectory), kDisplayProgram);
+    // The trap of a path with blanks: unquoted, "C:\Program Files\..." starts this one.
+    ASSERT_TRUE(::CopyFileA(RecordingDisplayProgram().c_str(), kDecoy, FALSE));
     ASSERT_EQ(wmitest::RegisterProvider(ProviderDll()), ERROR_SUCCESS) << ProviderDll();
   }
 
@@ -219,6 +233,9 @@ class ServiceLife : public SessionTest {
     std::cout << "---- " << kSettings << " ----\n"
               << Indented(ReadFileBytes(kSettings)) << "---- TurnDisplay.record ----\n"
               << Indented(ReadFileBytes(std::string(kRecordDirectory) + "TurnDisplay.record"));
+    if (FileExists(kDecoyRecord))
+      std::cout << "---- " << kDecoyRecord << " (a path without quotes) ----\n"
+                << Indented(ReadFileBytes(kDecoyRecord));
     std::string error;
     const auto report = wmitest::Ask(wmitest::Request{}, 2000, error);
     std::cout << "---- the provider's report ----\n" << Indented(report ? *report : error) << "----\n";
