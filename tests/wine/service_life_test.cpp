@@ -261,8 +261,7 @@ class ServiceLife : public SessionTest {
     process_.reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
                                  service_.processId));
     ASSERT_TRUE(process_) << "error " << ::GetLastError();
-    ASSERT_TRUE(service_.WaitForLine(lastLine, startMark_))
-        << "no \"" << lastLine << "\"";
+    ASSERT_TRUE(service_.WaitForLine(lastLine, startMark_)) << "no \"" << lastLine << "\"";
   }
 
   // A stop by the service control manager: stop-pending, stopped, logged, exit code 0.
@@ -273,13 +272,17 @@ class ServiceLife : public SessionTest {
     DWORD exitCode = 1;
     ASSERT_TRUE(::GetExitCodeProcess(process_.get(), &exitCode));
     EXPECT_EQ(exitCode, 0u);
-    EXPECT_EQ(QueryService(kService)->dwWin32ExitCode, 0u);
+    const auto status = QueryService(kService);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->dwWin32ExitCode, 0u);
 
     const auto lines = ServicesLog().Lines(startMark_);
     EXPECT_EQ(StatusReports(lines, service_.processId),
               (std::vector<StatusReport>{kStartPending, kRunning, kStopPending, kStopped}));
     EXPECT_EQ(EventLogEntries(lines, service_.processId), (Texts{"Service started", "Service stopped"}));
-    EXPECT_EQ(service_.Debug(startMark_).back(), "Exit from CServiceModule::Run()");
+    const Texts debug = service_.Debug(startMark_);
+    ASSERT_FALSE(debug.empty());
+    EXPECT_EQ(debug.back(), "Exit from CServiceModule::Run()");
   }
 
   // One batch of events, each number a "Data" value; back when the sink has taken them all.
@@ -342,7 +345,9 @@ TEST_F(ServiceLife, InstallsStartsWithTheDefaultsAndStops) {
   EXPECT_EQ(ReadBytes(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\Pivotra", "DependOnService"),
             std::optional<std::string>(std::string("RPCSS\0\0", 7)));
   // Installing starts nothing, and nothing has touched the settings file.
-  EXPECT_EQ(QueryService(kService)->dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+  const auto installed = QueryService(kService);
+  ASSERT_TRUE(installed);
+  EXPECT_EQ(installed->dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
   EXPECT_FALSE(FileExists(kSettings));
 
   ASSERT_NO_FATAL_FAILURE(StartService());
@@ -395,8 +400,9 @@ TEST_F(ServiceLife, EachOrientationTurnsTheDisplayToItsAngle) {
       {"Right", 0x04, "set to be DMDO_270", "270", 3, {0, 0, 0, 1}},
   };
   std::size_t starts = 0;
+  int step = 0;
   for (const Turn& turn : turns) {
-    SCOPED_TRACE(turn.word);
+    SCOPED_TRACE("event " + std::to_string(++step) + ": " + turn.word);
     const Texts lines = RaiseOne(service_, turn.data, turn.word);
     Texts expected{DataLine(turn.data), kDecisionBegins, turn.word};
     if (turn.rotation) {
@@ -419,32 +425,40 @@ TEST_F(ServiceLife, EachOrientationTurnsTheDisplayToItsAngle) {
   }
 }
 
-// Only the low byte of "Data" counts, and of it only bits 1 and 2.
+// Only the low byte of "Data" counts, and of it only bits 1 and 2; the diagnostic line shows
+// the whole value, unsigned and signed.
+struct RawEvent {
+  std::uint32_t data;
+  const char* line;
+  const char* word;
+  const char* rotation;
+  const char* angle;
+  std::uint32_t stored;
+};
+
 TEST_F(ServiceLife, RawDataIsDecodedFromItsLowByte) {
   Switch("-Service");
   ASSERT_NO_FATAL_FAILURE(StartService());
-  const Turn turns[] = {
-      {"Up", 0x102, "set to be DMDO_180", "180", 1, {1, 0, 0, 0}},
-      {"Left", 0x80000006, "set to be DMDO_90", "90", 4, {0, 0, 1, 0}},
-      {"Right", 0xFFFFFFF5, "set to be DMDO_270", "270", 3, {0, 0, 0, 1}},
-      {"Down", 0x301, "set to be DMDO_DEFAULT", "0", 2, {0, 1, 0, 0}},
-      {"Left", 0xFF, "set to be DMDO_90", "90", 4, {0, 0, 1, 0}},
+  const RawEvent events[] = {
+      {0x102, "Pivotra: Data: Bstr=, UI32=258, BtnId=258\n", "Up", "set to be DMDO_180", "180", 1},
+      {0x80000006, "Pivotra: Data: Bstr=, UI32=2147483654, BtnId=-2147483642\n", "Left",
+       "set to be DMDO_90", "90", 4},
+      {0xFFFFFFF5, "Pivotra: Data: Bstr=, UI32=4294967285, BtnId=-11\n", "Right",
+       "set to be DMDO_270", "270", 3},
+      {0x301, "Pivotra: Data: Bstr=, UI32=769, BtnId=769\n", "Down", "set to be DMDO_DEFAULT", "0", 2},
+      {0xFF, "Pivotra: Data: Bstr=, UI32=255, BtnId=255\n", "Left", "set to be DMDO_90", "90", 4},
   };
   std::size_t starts = 0;
-  for (const Turn& turn : turns) {
-    SCOPED_TRACE(turn.data);
-    const Texts lines = RaiseOne(service_, turn.data, turn.word);
-    EXPECT_EQ(lines, (Texts{DataLine(turn.data), kDecisionBegins, turn.word, turn.rotation, kDecisionEnds}));
-    EXPECT_EQ(Setting("GSensorLastOrientation"), turn.stored);
-    EXPECT_EQ(TestFlags(), turn.flags);
+  for (const RawEvent& event : events) {
+    SCOPED_TRACE(event.line);
+    const Texts lines = RaiseOne(service_, event.data, event.word);
+    EXPECT_EQ(lines, (Texts{event.line, kDecisionBegins, event.word, event.rotation, kDecisionEnds}));
+    EXPECT_EQ(Setting("GSensorLastOrientation"), event.stored);
     const auto recorded = Starts(++starts);
     ASSERT_EQ(recorded.size(), starts);
-    ExpectStartedWith(recorded.back(), turn.angle);
+    ExpectStartedWith(recorded.back(), event.angle);
     if (HasFailure()) break;
   }
-  // The two lines the design names.
-  EXPECT_EQ(DataLine(0x102), "Pivotra: Data: Bstr=, UI32=258, BtnId=258\n");
-  EXPECT_EQ(DataLine(0x80000006), "Pivotra: Data: Bstr=, UI32=2147483654, BtnId=-2147483642\n");
 }
 
 // After several events in quick succession: the stored orientation is the last event's, the
@@ -588,7 +602,9 @@ TEST_P(RefusingWmi, TheServiceLogsItKeepsRunningAndStopsCleanly) {
   EXPECT_EQ(service_.Debug(startMark_), expected);
   EXPECT_EQ(ReadFileBytes(kSettings), refusal.settings);
 
-  EXPECT_EQ(QueryService(kService)->dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+  const auto status = QueryService(kService);
+  ASSERT_TRUE(status);
+  EXPECT_EQ(status->dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
   std::string error;
   wmitest::Request event;
   event.kind = wmitest::Request::Kind::Deliver;
