@@ -49,19 +49,23 @@ constexpr const char* kDecoyRecord = "C:\\TurnDisplay.record";
 constexpr const char* kSubscribed = "ExecNotificationQueryAsync OK";
 constexpr const char* kWaitThreadEnds =
     "Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl: Thread going to terminate";
-constexpr const char* kDecisionBegins = "Thread_WMIEvent_G_SensorCtrlEntry: Start to access Event...";
+constexpr const char* kDecisionBegins =
+    "Thread_WMIEvent_G_SensorCtrlEntry: Start to access Event...";
 constexpr const char* kDecisionEnds = "Thread_WMIEvent_G_SensorCtrlEntry: Thread terminated";
 constexpr const char* kLaunchFailed = "CreateProcessToUserSession failed";
 constexpr const char* kRotationPrefix = "set to be ";
-constexpr const char* kSettingsAfterConnectionOnly = "[G-SensorCtrl]\r\nGSensorLastOrientation=2\r\n";
+constexpr const char* kSettingsAfterConnectionOnly =
+    "[G-SensorCtrl]\r\nGSensorLastOrientation=2\r\n";
 
 // A burst starts many programs, each a Wine process of its own.
 constexpr auto kBurstDeadline = 60s;
 constexpr DWORD kProviderTimeoutMs = 30000;
 
-const StatusReport kStartPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, SERVICE_ACCEPT_STOP};
+const StatusReport kStartPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING,
+                                 SERVICE_ACCEPT_STOP};
 const StatusReport kRunning{SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING, SERVICE_ACCEPT_STOP};
-const StatusReport kStopPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOP_PENDING, SERVICE_ACCEPT_STOP};
+const StatusReport kStopPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOP_PENDING,
+                                SERVICE_ACCEPT_STOP};
 const StatusReport kStopped{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, SERVICE_ACCEPT_STOP};
 
 std::string BitnessLine() {
@@ -175,7 +179,8 @@ std::string Indented(const std::string& text) {
   std::size_t begin = 0;
   while (begin < text.size()) {
     const std::size_t end = text.find('\n', begin);
-    out += "  " + text.substr(begin, end == std::string::npos ? std::string::npos : end - begin) + "\n";
+    out += "  " + text.substr(begin, end == std::string::npos ? std::string::npos : end - begin) +
+           "\n";
     if (end == std::string::npos) break;
     begin = end + 1;
   }
@@ -239,7 +244,8 @@ class ServiceLife : public SessionTest {
                 << Indented(ReadFileBytes(kDecoyRecord));
     std::string error;
     const auto report = wmitest::Ask(wmitest::Request{}, 2000, error);
-    std::cout << "---- the provider's report ----\n" << Indented(report ? *report : error) << "----\n";
+    std::cout << "---- the provider's report ----\n"
+              << Indented(report ? *report : error) << "----\n";
   }
 
   static ProgramRun Switch(const char* argument, DWORD exitCode = 0) {
@@ -259,8 +265,8 @@ class ServiceLife : public SessionTest {
     const auto status = QueryService(kService);
     ASSERT_TRUE(status);
     service_ = {&ServicesLog(), status->dwProcessId};
-    process_.reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                                 service_.processId));
+    process_.reset(
+        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, service_.processId));
     ASSERT_TRUE(process_) << "error " << ::GetLastError();
     ASSERT_TRUE(service_.WaitForLine(lastLine, startMark_)) << "no \"" << lastLine << "\"";
   }
@@ -285,7 +291,8 @@ class ServiceLife : public SessionTest {
     const auto lines = ServicesLog().Lines(startMark_);
     EXPECT_EQ(StatusReports(lines, service_.processId),
               (std::vector<StatusReport>{kStartPending, kRunning, kStopPending, kStopped}));
-    EXPECT_EQ(EventLogEntries(lines, service_.processId), (Texts{"Service started", "Service stopped"}));
+    EXPECT_EQ(EventLogEntries(lines, service_.processId),
+              (Texts{"Service started", "Service stopped"}));
     // Workers still at work may write after it: they end with the process.
     EXPECT_EQ(Count(service_.Debug(startMark_), "Exit from CServiceModule::Run()"), 1u);
   }
@@ -326,8 +333,8 @@ class ServiceLife : public SessionTest {
 
 TEST_F(ServiceLife, InstallsStartsWithTheDefaultsAndStops) {
   const ProgramRun install = Switch("-Service");
-  EXPECT_EQ(install.debugStrings,
-            (Texts{"CServiceModule::RegisterServer...", "Exit from CServiceModule::RegisterServer"}));
+  EXPECT_EQ(install.debugStrings, (Texts{"CServiceModule::RegisterServer...",
+                                         "Exit from CServiceModule::RegisterServer"}));
   {
     const unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     const unique_schandle service(::OpenServiceA(manager.get(), kService, SERVICE_QUERY_CONFIG));
@@ -347,7 +354,8 @@ TEST_F(ServiceLife, InstallsStartsWithTheDefaultsAndStops) {
     EXPECT_STREQ(config.lpServiceStartName, "LocalSystem");
   }
   // Wine's QueryServiceConfigA garbles the dependencies; the registry has them as written.
-  EXPECT_EQ(ReadBytes(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\Pivotra", "DependOnService"),
+  EXPECT_EQ(ReadBytes(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Services\\Pivotra",
+                      "DependOnService"),
             std::optional<std::string>(std::string("RPCSS\0\0", 7)));
   // Installing starts nothing, and nothing has touched the settings file.
   const auto installed = QueryService(kService);
@@ -357,17 +365,19 @@ TEST_F(ServiceLife, InstallsStartsWithTheDefaultsAndStops) {
 
   ASSERT_NO_FATAL_FAILURE(StartService());
   const auto lines = ServicesLog().Lines(startMark_);
-  EXPECT_EQ(StatusReports(lines, service_.processId), (std::vector<StatusReport>{kStartPending, kRunning}));
+  EXPECT_EQ(StatusReports(lines, service_.processId),
+            (std::vector<StatusReport>{kStartPending, kRunning}));
   EXPECT_EQ(EventLogEntries(lines, service_.processId), Texts{"Service started"});
   // The run thread's lines, then the wait thread's: nothing else writes until an event comes.
-  EXPECT_EQ(service_.Debug(startMark_),
-            (Texts{"CServiceModule::Run() ...", "[Ferrox_Start] Pivotra control Service starting...",
-                   BitnessLine(), "Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl Starting...",
-                   "Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl: Thread going to start...",
-                   "Connected to ROOT\\WMI namespace",
-                   "Could not create IUnsecuredApartment, events go to the sink. Error code = "
-                   "0x80040154",
-                   BitnessLine(), kSubscribed}));
+  EXPECT_EQ(
+      service_.Debug(startMark_),
+      (Texts{"CServiceModule::Run() ...", "[Ferrox_Start] Pivotra control Service starting...",
+             BitnessLine(), "Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl Starting...",
+             "Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl: Thread going to start...",
+             "Connected to ROOT\\WMI namespace",
+             "Could not create IUnsecuredApartment, events go to the sink. Error code = "
+             "0x80040154",
+             BitnessLine(), kSubscribed}));
   EXPECT_EQ(ReadFileBytes(kSettings), kSettingsAfterFirstStart);
 
   ASSERT_NO_FATAL_FAILURE(StopService());
@@ -450,14 +460,16 @@ TEST_F(ServiceLife, RawDataIsDecodedFromItsLowByte) {
        "set to be DMDO_90", "90", 4},
       {0xFFFFFFF5, "Pivotra: Data: Bstr=, UI32=4294967285, BtnId=-11\n", "Right",
        "set to be DMDO_270", "270", 3},
-      {0x301, "Pivotra: Data: Bstr=, UI32=769, BtnId=769\n", "Down", "set to be DMDO_DEFAULT", "0", 2},
+      {0x301, "Pivotra: Data: Bstr=, UI32=769, BtnId=769\n", "Down", "set to be DMDO_DEFAULT", "0",
+       2},
       {0xFF, "Pivotra: Data: Bstr=, UI32=255, BtnId=255\n", "Left", "set to be DMDO_90", "90", 4},
   };
   std::size_t starts = 0;
   for (const RawEvent& event : events) {
     SCOPED_TRACE(event.line);
     const Texts lines = RaiseOne(service_, event.data, event.word);
-    EXPECT_EQ(lines, (Texts{event.line, kDecisionBegins, event.word, event.rotation, kDecisionEnds}));
+    EXPECT_EQ(lines,
+              (Texts{event.line, kDecisionBegins, event.word, event.rotation, kDecisionEnds}));
     EXPECT_EQ(Setting("GSensorLastOrientation"), event.stored);
     const auto recorded = Starts(++starts);
     ASSERT_EQ(recorded.size(), starts);
@@ -537,7 +549,8 @@ TEST_F(ServiceLife, AStopInTheMidstOfABurstEndsTheServiceCleanly) {
 TEST_F(ServiceLife, ARaisedThresholdIsHonouredAfterARestart) {
   Switch("-Service");
   ASSERT_NO_FATAL_FAILURE(StartService());
-  ASSERT_TRUE(::WritePrivateProfileStringA(kSection, "GSensor_Active_Rotation_Count", "3", kSettings));
+  ASSERT_TRUE(
+      ::WritePrivateProfileStringA(kSection, "GSensor_Active_Rotation_Count", "3", kSettings));
   EXPECT_EQ(Rotations(RaiseOne(service_, 0x06, "Left")), Texts{"set to be DMDO_90"});
   ASSERT_EQ(Starts(1).size(), 1u);
 
@@ -580,8 +593,8 @@ TEST_F(ServiceLife, WithoutTheDisplayProgramTheOrientationIsStillRecorded) {
   Switch("-Service");
   ASSERT_NO_FATAL_FAILURE(StartService());
   const Texts lines = RaiseOne(service_, 0x06, "Left");
-  EXPECT_EQ(lines, (Texts{DataLine(0x06), kDecisionBegins, "Left", "set to be DMDO_90", kLaunchFailed,
-                          kDecisionEnds}));
+  EXPECT_EQ(lines, (Texts{DataLine(0x06), kDecisionBegins, "Left", "set to be DMDO_90",
+                          kLaunchFailed, kDecisionEnds}));
   EXPECT_EQ(ReadFileBytes(kSettings), kSettingsAfterLeft);
   // And the service goes on deciding.
   EXPECT_EQ(Rotations(RaiseOne(service_, 0x02, "Up")), Texts{"set to be DMDO_180"});
@@ -661,7 +674,8 @@ TEST_F(ServiceLife, AfterRegServerAPlainStartTurnsTheDisplayInTheForeground) {
   EXPECT_EQ(ReadFileBytes(kSettings), kSettingsAfterFirstStart);
 
   const Texts lines = RaiseOne(foreground, 0x06, "Left");
-  EXPECT_EQ(lines, (Texts{DataLine(0x06), kDecisionBegins, "Left", "set to be DMDO_90", kDecisionEnds}));
+  EXPECT_EQ(lines,
+            (Texts{DataLine(0x06), kDecisionBegins, "Left", "set to be DMDO_90", kDecisionEnds}));
   EXPECT_EQ(ReadFileBytes(kSettings), kSettingsAfterLeft);
   const auto starts = Starts(1);
   ASSERT_EQ(starts.size(), 1u);
@@ -675,7 +689,8 @@ TEST_F(ServiceLife, UnregServerStopsTheServiceAndAPlainStartThenEndsWithCode2) {
   Switch("-Service");
   ASSERT_NO_FATAL_FAILURE(StartService());
   const ProgramRun removal = Switch("-UnregServer");
-  EXPECT_EQ(removal.debugStrings, (Texts{"Stopping Pivotra Control Service code...", "Ferrox stopped"}));
+  EXPECT_EQ(removal.debugStrings,
+            (Texts{"Stopping Pivotra Control Service code...", "Ferrox stopped"}));
   ASSERT_NO_FATAL_FAILURE(ExpectEndedCleanly());
   // Deleted while it ran, the service goes once it has stopped.
   EXPECT_TRUE(Eventually([] { return !QueryService(kService); }, kDeadline));
