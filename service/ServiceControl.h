@@ -13,6 +13,7 @@
 //                         dwWaitHint, ...)
 //   m_statusHandle        the control handler's registration, null until there is one
 //   m_runThreadId         std::atomic of the run thread's identifier, 0 until it has a queue
+//                         and again once a stop has taken it
 //   m_stopRequested       std::atomic<bool>, set by a stop request
 //   m_isService           true in service mode
 //   ReportStatus(state), LogEvent(format, ...), Run()
@@ -75,16 +76,23 @@ void ServiceMainBody(Module& module) {
   module.LogEvent("Service stopped");
 }
 
+// Stop-pending first: the run thread's loop ends with the quit, and stopped must come after.
+template <typename Module, typename ThreadId>
+void ReportStopAndQuit(Module& module, ThreadId thread) {
+  module.ReportStatus(kStopPending);
+  module.PostQuit(thread);
+}
+
 // A stop may come before the run thread has published its identifier. The request is recorded
-// first and the identifier read after; the run thread publishes first and reads the request
-// after. Whichever comes second sees the other, so the quit is posted at least once.
+// first and the identifier taken after; the run thread publishes first and reads the request
+// after. Whichever comes second sees the other, and whoever takes the identifier reports and
+// posts, so the quit goes exactly once and never late, to a thread that has left its loop.
 template <typename Module>
 void HandlerBody(Module& module, std::uint32_t control) {
   switch (ActionFor(control)) {
     case ControlAction::Stop:
       module.m_stopRequested.store(true);
-      module.ReportStatus(kStopPending);
-      if (const auto thread = module.m_runThreadId.load()) module.PostQuit(thread);
+      if (const auto thread = module.m_runThreadId.exchange(0)) ReportStopAndQuit(module, thread);
       break;
     case ControlAction::Ignore:
       break;
@@ -100,7 +108,8 @@ void RunBody(Module& module) {
   // A quit posted to a thread that has no queue yet is lost: the queue comes first.
   const auto self = module.OpenMessageQueue();
   module.m_runThreadId.store(self);
-  if (module.m_stopRequested.load()) module.PostQuit(self);
+  if (module.m_stopRequested.load() && module.m_runThreadId.exchange(0) == self)
+    ReportStopAndQuit(module, self);
   {
     const auto com = module.SetUpCom();
     module.LogEvent("Service started");

@@ -34,7 +34,8 @@ class CServiceModule : public CComModule {
   char m_serviceName[256] = {};
   SERVICE_STATUS_HANDLE m_statusHandle = nullptr;
   SERVICE_STATUS m_status = {};
-  std::atomic<DWORD> m_runThreadId{0};  // 0 until the run thread has a message queue
+  // 0 until the run thread has a message queue, and again once a stop has posted its quit.
+  std::atomic<DWORD> m_runThreadId{0};
   BOOL m_isService = FALSE;
   // Set by a stop request; the run thread honours one that came before it could be told.
   std::atomic<bool> m_stopRequested{false};

@@ -231,14 +231,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ServiceControl, StopBeforeTheRunThreadHasAQueueIsHonoured) {
   FakeModule module;
-  HandlerBody(module, kStop);  // nowhere to post yet
-  EXPECT_EQ(module.TakeCalls(), (Calls{"report STOP_PENDING"}));
+  HandlerBody(module, kStop);  // nowhere to post yet: the run thread will
+  EXPECT_EQ(module.TakeCalls(), Calls{});
 
   std::thread run([&] { module.Run(); });
   run.join();
-  // The run thread posts the quit to itself and never reports running after stopping.
-  EXPECT_EQ(module.TakeCalls(), (Calls{"queue", "quit 7", "com up", "log Service started",
-                                       "listen", "loop", "loop ended", "com down"}));
+  // The run thread reports stopping, posts the quit to itself and never reports running.
+  EXPECT_EQ(module.TakeCalls(),
+            (Calls{"queue", "report STOP_PENDING", "quit 7", "com up", "log Service started",
+                   "listen", "loop", "loop ended", "com down"}));
   EXPECT_EQ(module.lost(), 0);
 }
 
@@ -258,7 +259,11 @@ TEST_F(ServiceControl, StopRacingTheStartIsNeverLost) {
     serviceMain.join();
 
     const Calls calls = module.TakeCalls();
-    ASSERT_NE(std::find(calls.begin(), calls.end(), "loop ended"), calls.end()) << "round " << round;
+    const auto ended = std::find(calls.begin(), calls.end(), "loop ended");
+    ASSERT_NE(ended, calls.end()) << "round " << round;
+    // Stopping is reported before the loop can end, and the quit is posted once, never late.
+    ASSERT_LT(std::find(calls.begin(), calls.end(), "report STOP_PENDING"), ended) << "round " << round;
+    ASSERT_EQ(std::count(calls.begin(), calls.end(), "quit 7"), 1) << "round " << round;
     ASSERT_EQ(calls.back(), "log Service stopped") << "round " << round;
     ASSERT_EQ(calls[calls.size() - 2], "report STOPPED") << "round " << round;
     ASSERT_EQ(module.lost(), 0) << "round " << round;
