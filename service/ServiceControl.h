@@ -16,6 +16,7 @@
 //                         and again once a stop has taken it
 //   m_stopRequested       std::atomic<bool>, set by a stop request
 //   m_isService           true in service mode
+//   m_serviceMainEntered  std::atomic<bool>, set once the service main routine has begun
 //   ReportStatus(state), LogEvent(format, ...), Run()
 //   StartDispatcher()     hands the main thread to the service control manager; false when
 //                         the process was not started by it
@@ -26,6 +27,8 @@
 //                         objects, which gives them up in reverse order when it goes
 //   StartListening()      starts the listening work
 //   PumpMessages()        the message loop, until the quit message
+//   ServiceMainEnded()    the service main routine's last step is done
+//   AwaitServiceMainEnd() waits, for a bounded time, until it is
 namespace service_control {
 
 // The platform's numbers, so that the steps build without its headers.
@@ -53,14 +56,36 @@ enum class ControlAction { Stop, Ignore, BadRequest };
 // accepted silently (interrogate reports nothing); any other code is a bad request.
 ControlAction ActionFor(std::uint32_t control);
 
+// The dispatcher returns as soon as the service has reported stopped, while the service main
+// routine is still to log "Service stopped": the process must not end under it.
 template <typename Module>
 void StartBody(Module& module) {
   if (module.m_isService && !module.StartDispatcher()) module.m_isService = false;
-  if (!module.m_isService) module.Run();  // in the foreground, as a local server
+  if (!module.m_isService) {
+    module.Run();  // in the foreground, as a local server
+    return;
+  }
+  if (module.m_serviceMainEntered.load()) module.AwaitServiceMainEnd();
 }
+
+// Marks the service main routine's span, however it ends.
+template <typename Module>
+class ServiceMainSpan {
+ public:
+  explicit ServiceMainSpan(Module& module) : module_(module) {
+    module_.m_serviceMainEntered.store(true);
+  }
+  ~ServiceMainSpan() { module_.ServiceMainEnded(); }
+  ServiceMainSpan(const ServiceMainSpan&) = delete;
+  ServiceMainSpan& operator=(const ServiceMainSpan&) = delete;
+
+ private:
+  Module& module_;
+};
 
 template <typename Module>
 void ServiceMainBody(Module& module) {
+  const ServiceMainSpan<Module> span(module);
   module.m_status.dwCurrentState = kStartPending;
   module.m_statusHandle = module.RegisterControlHandler();
   if (!module.m_statusHandle) {

@@ -58,6 +58,8 @@ void CServiceModule::Init(ComClassEntry* classTable, HINSTANCE instance, UINT se
   m_status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
   m_status.dwCurrentState = SERVICE_STOPPED;
   m_status.dwControlsAccepted = SERVICE_ACCEPT_STOP;
+  // Manual reset: whoever waits after the routine has ended finds it set.
+  m_serviceMainEnded.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
 }
 
 void CServiceModule::Start() { service_control::StartBody(*this); }
@@ -117,6 +119,17 @@ DWORD CServiceModule::OpenMessageQueue() {
 }
 
 void CServiceModule::PostQuit(DWORD threadId) { ::PostThreadMessageA(threadId, WM_QUIT, 0, 0); }
+
+void CServiceModule::ServiceMainEnded() {
+  if (m_serviceMainEnded) ::SetEvent(m_serviceMainEnded.get());
+}
+
+void CServiceModule::AwaitServiceMainEnd() {
+  // After stopped is reported only an event-log entry is left to write; the bound keeps a
+  // hung event log from holding the process.
+  constexpr DWORD kServiceMainGraceMs = 10000;
+  if (m_serviceMainEnded) ::WaitForSingleObject(m_serviceMainEnded.get(), kServiceMainGraceMs);
+}
 
 CServiceModule::ComSetup CServiceModule::SetUpCom() { return ComSetup(*this); }
 

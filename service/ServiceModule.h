@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "common/Format.h"
+#include "common/UniqueHandle.h"
 #include "service/ComModule.h"
 
 // The process as a Windows service: its start under the service control manager or in the
@@ -39,6 +40,9 @@ class CServiceModule : public CComModule {
   BOOL m_isService = FALSE;
   // Set by a stop request; the run thread honours one that came before it could be told.
   std::atomic<bool> m_stopRequested{false};
+  std::atomic<bool> m_serviceMainEntered{false};
+  // Set when the service main routine has done its last step; made by Init.
+  unique_handle m_serviceMainEnded;
 
   // The platform calls of the service's steps (see service/ServiceControl.h).
   class ComSetup;
@@ -49,6 +53,8 @@ class CServiceModule : public CComModule {
   ComSetup SetUpCom();
   void StartListening();
   void PumpMessages();
+  void ServiceMainEnded();
+  void AwaitServiceMainEnd();
 
  private:
   void ShowMessage(const char* text);

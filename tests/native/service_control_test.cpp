@@ -52,35 +52,61 @@ class FakeModule {
   const void* m_statusHandle = nullptr;
   std::atomic<std::uint32_t> m_runThreadId{0};
   std::atomic<bool> m_stopRequested{false};
+  std::atomic<bool> m_serviceMainEntered{false};
   bool m_isService = true;
 
   bool dispatcherConnects = true;
+  bool dispatcherStartsServiceMain = true;  // false: the manager went before it could start one
+  std::chrono::milliseconds logDelay{0};    // each event-log entry takes this long
   bool handlerRegisters = true;
   bool quitWhenLooping = false;  // as when the last lock of a local server goes
   std::atomic<bool> handlerRegistered{false};
+
+  ~FakeModule() {
+    if (serviceMain_.joinable()) serviceMain_.join();
+  }
 
   void ReportStatus(std::uint32_t state) {
     std::lock_guard<std::mutex> hold(lock_);
     m_status.dwCurrentState = state;
     calls_.push_back("report " + StateName(state));
+    changed_.notify_all();
   }
 
   PIVOTRA_PRINTF(2, 3) void LogEvent(const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    Record("log " + FormatStringV(format, args));
+    std::string text = FormatStringV(format, args);
     va_end(args);
+    std::this_thread::sleep_for(logDelay);
+    Record("log " + text);
   }
 
   void Run() { RunBody(*this); }
 
+  // As the platform's: the service main routine runs on a thread of its own, and the dispatcher
+  // returns once the service has reported stopped, whether or not that routine has returned.
   bool StartDispatcher() {
     Record("dispatcher");
     if (!dispatcherConnects) return false;
-    // The dispatcher calls the service main routine on a thread of its own.
-    std::thread serviceMain([this] { ServiceMainBody(*this); });
-    serviceMain.join();
+    if (!dispatcherStartsServiceMain) return true;
+    serviceMain_ = std::thread([this] { ServiceMainBody(*this); });
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [this] {
+      return std::find(calls_.begin(), calls_.end(), "report STOPPED") != calls_.end() ||
+             std::find(calls_.begin(), calls_.end(), "service main ended") != calls_.end();
+    });
     return true;
+  }
+
+  void ServiceMainEnded() { Record("service main ended"); }
+
+  void AwaitServiceMainEnd() {
+    std::unique_lock<std::mutex> hold(lock_);
+    ++awaits_;
+    changed_.wait_for(hold, std::chrono::seconds(10), [this] {
+      return std::find(calls_.begin(), calls_.end(), "service main ended") != calls_.end();
+    });
   }
 
   const void* RegisterControlHandler() {
@@ -155,6 +181,11 @@ class FakeModule {
     return lost_;
   }
 
+  int awaits() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return awaits_;
+  }
+
  private:
   std::mutex lock_;
   std::condition_variable changed_;
@@ -162,6 +193,8 @@ class FakeModule {
   bool queueOpen_ = false;
   int quits_ = 0;
   int lost_ = 0;
+  int awaits_ = 0;
+  std::thread serviceMain_;
 };
 
 class ServiceControl : public testing::Test {
@@ -180,7 +213,7 @@ TEST_F(ServiceControl, StartAndStopReportInOrder) {
             (Calls{"register handler", "report START_PENDING", "queue", "com up",
                    "log Service started", "report RUNNING", "listen", "loop",
                    "report STOP_PENDING", "quit 7", "loop ended", "com down", "report STOPPED",
-                   "log Service stopped"}));
+                   "log Service stopped", "service main ended"}));
   EXPECT_EQ(TakeCapturedDebugOutput(),
             (Calls{"CServiceModule::Run() ...", "Exit from CServiceModule::Run()"}));
   EXPECT_EQ(module.m_status.dwServiceType, kOwnProcess);
@@ -196,7 +229,8 @@ TEST_F(ServiceControl, WithoutAHandlerNothingIsReported) {
   FakeModule module;
   module.handlerRegisters = false;
   ServiceMainBody(module);
-  EXPECT_EQ(module.TakeCalls(), (Calls{"register handler", "log Handler not installed"}));
+  EXPECT_EQ(module.TakeCalls(),
+            (Calls{"register handler", "log Handler not installed", "service main ended"}));
   EXPECT_TRUE(TakeCapturedDebugOutput().empty());  // Run never started
 }
 
@@ -264,8 +298,9 @@ TEST_F(ServiceControl, StopRacingTheStartIsNeverLost) {
     // Stopping is reported before the loop can end, and the quit is posted once, never late.
     ASSERT_LT(std::find(calls.begin(), calls.end(), "report STOP_PENDING"), ended) << "round " << round;
     ASSERT_EQ(std::count(calls.begin(), calls.end(), "quit 7"), 1) << "round " << round;
-    ASSERT_EQ(calls.back(), "log Service stopped") << "round " << round;
-    ASSERT_EQ(calls[calls.size() - 2], "report STOPPED") << "round " << round;
+    ASSERT_EQ(calls.back(), "service main ended") << "round " << round;
+    ASSERT_EQ(calls[calls.size() - 2], "log Service stopped") << "round " << round;
+    ASSERT_EQ(calls[calls.size() - 3], "report STOPPED") << "round " << round;
     ASSERT_EQ(module.lost(), 0) << "round " << round;
   }
   TakeCapturedDebugOutput();
@@ -280,7 +315,33 @@ TEST_F(ServiceControl, UnderTheDispatcherTheServiceMainRuns) {
   ASSERT_GE(calls.size(), 3u);
   EXPECT_EQ(calls[0], "dispatcher");
   EXPECT_EQ(calls[1], "register handler");
-  EXPECT_EQ(calls.back(), "log Service stopped");
+  EXPECT_EQ(calls.back(), "service main ended");
+}
+
+// The dispatcher gives the main thread back as soon as stopped is reported; the process may
+// end only after the service main routine has logged "Service stopped".
+TEST_F(ServiceControl, TheProcessWaitsForTheLastEntryOfTheServiceMain) {
+  FakeModule module;
+  module.quitWhenLooping = true;
+  module.logDelay = std::chrono::milliseconds(100);
+  StartBody(module);
+  const Calls calls = module.TakeCalls();  // before the service main's thread is joined
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls[calls.size() - 3], "report STOPPED");
+  EXPECT_EQ(calls[calls.size() - 2], "log Service stopped");
+  EXPECT_EQ(calls.back(), "service main ended");
+  EXPECT_EQ(module.awaits(), 1);
+}
+
+TEST_F(ServiceControl, ADispatcherThatStartedNoServiceMainIsNotWaitedFor) {
+  FakeModule module;
+  module.dispatcherStartsServiceMain = false;
+  const auto begin = std::chrono::steady_clock::now();
+  StartBody(module);
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
+  EXPECT_TRUE(module.m_isService);
+  EXPECT_EQ(module.TakeCalls(), Calls{"dispatcher"});
+  EXPECT_EQ(module.awaits(), 0);
 }
 
 TEST_F(ServiceControl, WithoutTheDispatcherItRunsAsALocalServer) {
