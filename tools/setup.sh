@@ -5,22 +5,70 @@ set -euo pipefail
 
 packages=(
   cmake make g++ googletest      # native build and its tests
-  mingw-w64 mingw-w64-tools      # cross compilers, windres, widl
+  clang libclang-rt-14-dev       # the fuzz targets (libFuzzer with ASan and UBSan)
+  mingw-w64 mingw-w64-tools      # cross compilers, windres, widl, windmc
   wine64                         # runs the x86_64 build and its tests
-  util-linux                     # flock, for the test prefix
+  wine32:i386                    # the 32-bit loader, for the shipped i686 build
+  qemu-user                      # runs that loader: this kernel boots without 32-bit emulation
+  wixl msitools                  # wixl builds the package, msiinfo reads it back
+  util-linux                     # flock, for the test prefix; unshare, for the 32-bit run
 )
+
+# bookworm's own qemu-user (7.2) takes about a minute per 32-bit Wine process; the backport
+# (10.0, statically linked) a third of a second. The suite is added for that package alone.
+backports_source=/etc/apt/sources.list.d/pivotra-bookworm-backports.sources
+backports_pin=/etc/apt/preferences.d/pivotra-bookworm-backports
+backports_wanted=1:10
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
 
 missing=()
 for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
-  fi
+  installed "$package" || missing+=("$package")
 done
+if installed qemu-user && dpkg --compare-versions \
+    "$(dpkg-query -W -f='${Version}' qemu-user)" lt "$backports_wanted"; then
+  missing+=(qemu-user)
+fi
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "setup: installing ${missing[*]}"
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 export DEBIAN_FRONTEND=noninteractive
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo[@]}" dpkg --add-architecture i386
+fi
+if [ ! -e "$backports_source" ]; then
+  "${sudo[@]}" tee "$backports_source" >/dev/null <<'EOF'
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: bookworm-backports
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+  "${sudo[@]}" tee "$backports_pin" >/dev/null <<'EOF'
+Package: *
+Pin: release n=bookworm-backports
+Pin-Priority: -1
+
+Package: qemu-user
+Pin: release n=bookworm-backports
+Pin-Priority: 990
+EOF
+fi
+
 "${sudo[@]}" apt-get update
+# wine32 pulls i386 libraries whose amd64 twins must be the same point release: let apt upgrade
+# those in the same transaction.
 "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+
+version=$(dpkg-query -W -f='${Version}' qemu-user)
+if dpkg --compare-versions "$version" lt "$backports_wanted"; then
+  echo "setup: qemu-user $version came from bookworm; the 32-bit tests need 10.0 from" \
+       "bookworm-backports, which this machine's package sources did not offer" >&2
+  exit 1
+fi
