@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "tools/turndisplay/RotationRules.h"
 #include "tools/turndisplay/TurnDecision.h"
+#include "tools/turndisplay/TurnOutcome.h"
 
 namespace {
 
@@ -15,8 +17,11 @@ using namespace turndisplay;
 struct ArgumentsCase {
   const char* name;
   std::vector<const char*> arguments;  // after the program name
-  std::optional<Orientation> expected;
+  std::optional<Request> expected;
 };
+
+constexpr Request kRestore{true, 0};
+Request Angle(Orientation orientation) { return {false, orientation}; }
 
 class ArgumentsTest : public testing::TestWithParam<ArgumentsCase> {};
 
@@ -24,16 +29,22 @@ TEST_P(ArgumentsTest, TakesOneExactAngle) {
   const ArgumentsCase& c = GetParam();
   std::vector<const char*> argv = {"TurnDisplay.exe"};
   argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
-  const std::optional<Orientation> parsed =
+  const std::optional<Request> parsed =
       ParseArguments(static_cast<int>(argv.size()), argv.data());
   EXPECT_EQ(parsed, c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     CommandLines, ArgumentsTest,
-    testing::Values(ArgumentsCase{"Zero", {"0"}, 0u}, ArgumentsCase{"Ninety", {"90"}, 1u},
-                    ArgumentsCase{"OneEighty", {"180"}, 2u},
-                    ArgumentsCase{"TwoSeventy", {"270"}, 3u},
+    testing::Values(ArgumentsCase{"Zero", {"0"}, Angle(0)},
+                    ArgumentsCase{"Ninety", {"90"}, Angle(1)},
+                    ArgumentsCase{"OneEighty", {"180"}, Angle(2)},
+                    ArgumentsCase{"TwoSeventy", {"270"}, Angle(3)},
+                    ArgumentsCase{"Restore", {"restore"}, kRestore},
+                    ArgumentsCase{"RestoreCapital", {"Restore"}, std::nullopt},
+                    ArgumentsCase{"RestoreAndAngle", {"restore", "90"}, std::nullopt},
+                    ArgumentsCase{"RestoreSwitch", {"/restore"}, std::nullopt},
+                    ArgumentsCase{"RestoreTrailingBlank", {"restore "}, std::nullopt},
                     ArgumentsCase{"None", {}, std::nullopt},
                     ArgumentsCase{"Two", {"90", "180"}, std::nullopt},
                     ArgumentsCase{"SameTwice", {"90", "90"}, std::nullopt},
@@ -56,6 +67,15 @@ TEST(Arguments, NoArgumentVectorAtAll) {
   const char* programOnly[] = {"TurnDisplay.exe", nullptr};
   EXPECT_EQ(ParseArguments(0, programOnly), std::nullopt);
   EXPECT_EQ(ParseArguments(2, programOnly), std::nullopt);  // a missing argument text
+}
+
+// Up 180 degrees, Down 0, Right 270, Left 90; nothing else is an orientation.
+TEST(Restore, TheStoredOrientationsAngle) {
+  const std::pair<std::uint32_t, std::optional<Orientation>> table[] = {
+      {1, 2u}, {2, 0u}, {3, 3u}, {4, 1u}, {0, std::nullopt}, {5, std::nullopt},
+      {0xFFFFFFFF, std::nullopt}};
+  for (const auto& [stored, orientation] : table)
+    EXPECT_EQ(RestoredOrientation(stored), orientation) << stored;
 }
 
 TEST(RotationLock, OnlyTheUsersSwitchCounts) {
@@ -112,14 +132,9 @@ class TurnTest : public testing::TestWithParam<TurnCase> {};
 
 TEST_P(TurnTest, AsksForTheTurnedMode) {
   const TurnCase& c = GetParam();
-  const Decision decision = DecideTurn(c.current, c.wanted, false);
+  const Decision decision = DecideTurn(c.current, c.wanted);
   ASSERT_EQ(decision.verdict, c.verdict);
   EXPECT_EQ(decision.mode, c.asked);
-}
-
-TEST_P(TurnTest, ALockChangesNothing) {
-  const TurnCase& c = GetParam();
-  EXPECT_EQ(DecideTurn(c.current, c.wanted, true).verdict, Verdict::Locked);
 }
 
 // Every orientation the display may have, to every angle. A landscape panel of 1920 x 1080 is
@@ -156,19 +171,18 @@ INSTANTIATE_TEST_SUITE_P(
                     TurnCase{{1920, 1080, 1}, 1, kAlready, {1920, 1080, 1}}));
 
 TEST(Turn, UnknownModeChangesNothing) {
-  EXPECT_EQ(DecideTurn(std::nullopt, 1, false).verdict, Verdict::ModeUnknown);
-  EXPECT_EQ(DecideTurn(DisplayMode{1920, 1080, 4}, 1, false).verdict, Verdict::ModeUnknown);
-  EXPECT_EQ(DecideTurn(DisplayMode{1920, 1080, 4}, 0, false).verdict, Verdict::ModeUnknown);
-  EXPECT_EQ(DecideTurn(DisplayMode{1920, 1080, 0}, 4, false).verdict, Verdict::ModeUnknown);
-  // The lock is honoured before the display is looked at.
-  EXPECT_EQ(DecideTurn(std::nullopt, 1, true).verdict, Verdict::Locked);
+  EXPECT_EQ(DecideTurn(std::nullopt, 1).verdict, Verdict::ModeUnknown);
+  EXPECT_EQ(DecideTurn(DisplayMode{1920, 1080, 4}, 1).verdict, Verdict::ModeUnknown);
+  EXPECT_EQ(DecideTurn(DisplayMode{1920, 1080, 4}, 0).verdict, Verdict::ModeUnknown);
+  EXPECT_EQ(DecideTurn(DisplayMode{1920, 1080, 0}, 4).verdict, Verdict::ModeUnknown);
 }
 
 TEST(Outcomes, ExitCodesAreTheDocumentedOnes) {
   const std::pair<Outcome, int> table[] = {
-      {Outcome::Turned, 0},  {Outcome::AlreadySo, 1},   {Outcome::BadArgument, 2},
-      {Outcome::Locked, 3},  {Outcome::Refused, 4},     {Outcome::ModeUnknown, 5},
-      {Outcome::RestartNeeded, 6},
+      {Outcome::Turned, 0},          {Outcome::AlreadySo, 1},      {Outcome::BadArgument, 2},
+      {Outcome::Locked, 3},          {Outcome::Refused, 4},        {Outcome::ModeUnknown, 5},
+      {Outcome::RestartNeeded, 6},   {Outcome::LaptopPosture, 7},  {Outcome::WindowsRotates, 8},
+      {Outcome::OffByPolicy, 9},     {Outcome::Held, 10},          {Outcome::NoBuiltInPanel, 11},
   };
   std::set<int> codes;
   for (const auto& [outcome, code] : table) {
@@ -176,6 +190,8 @@ TEST(Outcomes, ExitCodesAreTheDocumentedOnes) {
     codes.insert(ExitCodeFor(outcome));
   }
   EXPECT_EQ(codes.size(), std::size(table));
+  // Nothing stored to restore is, like an orientation already reached, nothing to do.
+  EXPECT_EQ(ExitCodeFor(Outcome::NothingToRestore), 1);
 }
 
 TEST(Outcomes, DisplayChangeResults) {
@@ -202,31 +218,37 @@ TEST(Outcomes, DisplayChangeResults) {
   }
 }
 
+// The lines of the outcomes that the program's stories do not reach; each names the reason and
+// the display.
 TEST(Outcomes, EachLineSaysWhatHappened) {
-  EXPECT_EQ(OutcomeLine(Outcome::Turned, 1, 0),
-            "TurnDisplay: turned the primary display to 90 degrees");
-  EXPECT_EQ(OutcomeLine(Outcome::AlreadySo, 3, 0),
-            "TurnDisplay: the primary display is already at 270 degrees");
-  EXPECT_EQ(OutcomeLine(Outcome::Refused, 2, -2),
-            "TurnDisplay: the display driver refused 180 degrees: DISP_CHANGE_BADMODE (-2)");
-  EXPECT_EQ(OutcomeLine(Outcome::Refused, 0, -42),
-            "TurnDisplay: the display driver refused 0 degrees: DISP_CHANGE_? (-42)");
-  EXPECT_EQ(OutcomeLine(Outcome::RestartNeeded, 1, 1),
-            "TurnDisplay: 90 degrees is stored and takes effect after a restart: "
-            "DISP_CHANGE_RESTART (1)");
-  EXPECT_EQ(OutcomeLine(Outcome::BadArgument, 0, 0), UsageLine());
-  EXPECT_EQ(UsageLine().rfind("usage: TurnDisplay.exe 0|90|180|270", 0), 0u);
-
-  const Outcome all[] = {Outcome::Turned,  Outcome::AlreadySo,   Outcome::BadArgument,
-                         Outcome::Locked,  Outcome::Refused,     Outcome::ModeUnknown,
-                         Outcome::RestartNeeded};
-  std::set<std::string> lines;
-  for (Outcome outcome : all) {
-    const std::string line = OutcomeLine(outcome, 1, -2);
-    EXPECT_EQ(line.find('\n'), std::string::npos) << line;
-    lines.insert(line);
-  }
-  EXPECT_EQ(lines.size(), std::size(all));
+  const auto said = [](Outcome outcome, std::int32_t change, std::uint32_t state) {
+    Report report;
+    report.outcome = outcome;
+    report.wanted = 1;
+    report.display = "the primary display";
+    report.displayChange = change;
+    report.autoRotationState = state;
+    return OutcomeLine(report);
+  };
+  const std::string stays = "; the primary display stays as it is";
+  EXPECT_EQ(said(Outcome::AlreadySo, 0, 0),
+            "TurnDisplay: the primary display is already at 90 degrees");
+  EXPECT_EQ(said(Outcome::Refused, -42, 0), "TurnDisplay: the display driver refused 90 "
+                                            "degrees for the primary display: DISP_CHANGE_? (-42)");
+  EXPECT_EQ(said(Outcome::RestartNeeded, 1, 0),
+            "TurnDisplay: 90 degrees is stored for the primary display and takes effect after a "
+            "restart: DISP_CHANGE_RESTART (1)");
+  EXPECT_EQ(said(Outcome::ModeUnknown, 0, 0),
+            "TurnDisplay: the current mode of the primary display cannot be read; nothing changed");
+  EXPECT_EQ(said(Outcome::Held, 0, 0x06),
+            "TurnDisplay: the console is in a remote session (AR_REMOTESESSION)" + stays);
+  EXPECT_EQ(said(Outcome::Held, 0, 0x02),
+            "TurnDisplay: an application holds the screen's orientation (AR_SUPPRESSED)" + stays);
+  EXPECT_EQ(said(Outcome::WindowsRotates, 0, 0),
+            "TurnDisplay: Windows turns this screen itself (auto-rotation is on)" + stays);
+  EXPECT_EQ(said(Outcome::OffByPolicy, 0, 0),
+            "TurnDisplay: the policy turns auto-rotation off" + stays);
+  EXPECT_EQ(UsageLine().rfind("usage: TurnDisplay.exe 0|90|180|270|restore ", 0), 0u);
 }
 
 TEST(WindowStation, OnlyTheInteractiveOne) {

@@ -1,5 +1,7 @@
-// The display-rotation program as a process: its command line, its exit codes and its line on
-// stderr. Wine has no display driver here, so a turn is refused, and that must be reported.
+// The display-rotation program as a process: its command line, the fleet policy, restoring the
+// stored orientation, its exit codes and its lines on stderr. Wine answers tablet posture and
+// AR_NOSENSOR, calls its one monitor internal by the target name, and has no display driver
+// here, so a turn is refused, and that must be reported.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,12 +15,14 @@
 #include "common/ModuleDirectory.h"
 #include "common/UniqueHandle.h"
 #include "tests/support/DebugMonitor.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: TurnDisplay.exe 0|90|180|270 (degrees counter-clockwise from the display's natural "
-    "orientation)";
+    "usage: TurnDisplay.exe 0|90|180|270|restore (degrees counter-clockwise from the display's "
+    "natural orientation, or the one the service stored last)";
+constexpr const char* kPanel = "the built-in panel \\\\.\\DISPLAY1";
 
 std::string ProgramPath() { return GetModuleDirectory(true) + "..\\bin\\TurnDisplay.exe"; }
 
@@ -58,7 +62,7 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 // Starts the program with arguments after its quoted path and waits for it to end.
-Finished RunTurnDisplay(const std::string& arguments) {
+Finished RunTurnDisplay(const std::string& arguments, const std::string& program = ProgramPath()) {
   Finished run;
   SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
   unique_handle outputRead, outputWrite, errorRead, errorWrite;
@@ -77,7 +81,7 @@ Finished RunTurnDisplay(const std::string& arguments) {
   startup.hStdOutput = outputWrite.get();
   startup.hStdError = errorWrite.get();
   std::string commandLine =
-      "\"" + ProgramPath() + "\"" + (arguments.empty() ? "" : " ") + arguments;
+      "\"" + program + "\"" + (arguments.empty() ? "" : " ") + arguments;
   PROCESS_INFORMATION created = {};
   if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                         nullptr, nullptr, &startup, &created)) {
@@ -119,21 +123,24 @@ std::optional<Mode> CurrentMode() {
 
 std::string AngleText(DWORD orientation) { return std::to_string(orientation * 90); }
 
-class RefusedCommandLine : public testing::TestWithParam<const char*> {};
-
-TEST_P(RefusedCommandLine, GetsTheUsageAndChangesNothing) {
+// Whatever the command line, the program ends in time with its usage and changes nothing. One
+// case for them all: each Wine process of a case of its own costs seconds.
+TEST(TurnDisplay, ARefusedCommandLineGetsTheUsageAndChangesNothing) {
   const std::optional<Mode> before = CurrentMode();
-  const Finished run = RunTurnDisplay(GetParam());
-  ASSERT_TRUE(run.ended);
-  EXPECT_EQ(run.exitCode, 2u);
-  EXPECT_EQ(run.errorLines, std::vector<std::string>{kUsage});
-  EXPECT_EQ(run.output, "");
+  const std::string refused[] = {"", "\"\"", "45", "360", "-90", "+90", "090", "90.0", "ninety",
+                                 "1", "90 180", "90 90", "\"90 \"", "/90", "Restore",
+                                 "restore 90", "restore restore", "/restore", "\xE9\xFF",
+                                 std::string(4000, '9')};
+  for (const std::string& arguments : refused) {
+    SCOPED_TRACE(arguments.substr(0, 20));
+    const Finished run = RunTurnDisplay(arguments);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(run.errorLines, std::vector<std::string>{kUsage});
+    EXPECT_EQ(run.output, "");
+  }
   EXPECT_EQ(CurrentMode(), before);
 }
-
-INSTANTIATE_TEST_SUITE_P(Arguments, RefusedCommandLine,
-                         testing::Values("", "\"\"", "45", "360", "-90", "+90", "090", "90.0",
-                                         "ninety", "1", "90 180", "90 90", "\"90 \"", "/90"));
 
 TEST(TurnDisplay, TheCurrentOrientationIsAlreadySo) {
   const std::optional<Mode> before = CurrentMode();
@@ -142,9 +149,8 @@ TEST(TurnDisplay, TheCurrentOrientationIsAlreadySo) {
   const Finished run = RunTurnDisplay(angle);
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(run.exitCode, 1u);
-  EXPECT_EQ(run.errorLines,
-            std::vector<std::string>{"TurnDisplay: the primary display is already at " + angle +
-                                     " degrees"});
+  EXPECT_EQ(run.errorLines, std::vector<std::string>{"TurnDisplay: " + std::string(kPanel) +
+                                                     " is already at " + angle + " degrees"});
   EXPECT_EQ(CurrentMode(), before);
 }
 
@@ -161,10 +167,123 @@ TEST(TurnDisplay, ARefusedTurnIsReportedWithTheDriversCode) {
     EXPECT_EQ(run.exitCode, 4u) << angle;
     ASSERT_EQ(run.errorLines.size(), 1u) << angle;
     EXPECT_EQ(run.errorLines[0], "TurnDisplay: the display driver refused " + angle +
-                                     " degrees: DISP_CHANGE_BADMODE (-2)");
+                                     " degrees for " + kPanel + ": DISP_CHANGE_BADMODE (-2)");
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(CurrentMode(), before);
   }
+}
+
+// The policy key as Group Policy writes it, in the 64-bit view; gone again with the object.
+class PolicyKey {
+ public:
+  PolicyKey() {
+    const LONG created = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0,
+                                           KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, key_.put(),
+                                           nullptr);
+    EXPECT_EQ(created, ERROR_SUCCESS);
+  }
+  ~PolicyKey() {
+    key_.reset();
+    ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_64KEY, 0);
+  }
+  void Set(const char* name, DWORD type, const void* data, DWORD size) {
+    EXPECT_EQ(::RegSetValueExA(key_.get(), name, 0, type, static_cast<const BYTE*>(data), size),
+              ERROR_SUCCESS)
+        << name;
+  }
+  void SetDword(const char* name, DWORD value) { Set(name, REG_DWORD, &value, sizeof(value)); }
+
+ private:
+  static constexpr const char* kKey = "SOFTWARE\\Policies\\Pivotra";
+  unique_hkey key_;
+};
+
+struct PolicyCase {
+  std::optional<DWORD> autoRotation;
+  std::optional<DWORD> displays;
+  DWORD exitCode;
+  std::string line;
+};
+
+const std::string kRefusedOnPanel = "TurnDisplay: the display driver refused 90 degrees for " +
+                                    std::string(kPanel) + ": DISP_CHANGE_BADMODE (-2)";
+
+// Wine is always in tablet posture, so "only in tablet posture" and "always" both go on to a
+// turn, which its driver refuses.
+TEST(TurnDisplay, EachPolicyValueGivesItsOutcome) {
+  const PolicyCase cases[] = {
+      {std::nullopt, std::nullopt, 4, kRefusedOnPanel},
+      {0, std::nullopt, 9,
+       "TurnDisplay: the policy turns auto-rotation off; " + std::string(kPanel) +
+           " stays as it is"},
+      {1, 0, 4, kRefusedOnPanel},
+      {2, 0, 4, kRefusedOnPanel},
+      {2, 1, 4,
+       "TurnDisplay: the display driver refused 90 degrees for the primary display: "
+       "DISP_CHANGE_BADMODE (-2)"},
+  };
+  for (const PolicyCase& c : cases) {
+    SCOPED_TRACE(c.line);
+    PolicyKey policy;
+    if (c.autoRotation) policy.SetDword("AutoRotation", *c.autoRotation);
+    if (c.displays) policy.SetDword("Displays", *c.displays);
+    const Finished run = RunTurnDisplay("90");
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_EQ(run.errorLines, std::vector<std::string>{c.line});
+  }
+}
+
+// A text where a number belongs, and a number that is no choice: the defaults, each with its
+// line. Read as the number it spells, the text would turn rotation off.
+TEST(TurnDisplay, BadPolicyValuesGiveTheDefaults) {
+  PolicyKey policy;
+  policy.Set("AutoRotation", REG_SZ, "0", 2);
+  policy.SetDword("Displays", 7);
+  const Finished run = RunTurnDisplay("90");
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exitCode, 4u);
+  const std::string prefix = "TurnDisplay: policy ";
+  const std::string key = " in HKLM\\SOFTWARE\\Policies\\Pivotra ";
+  EXPECT_EQ(run.errorLines,
+            (std::vector<std::string>{
+                prefix + "AutoRotation" + key +
+                    "is a REG_SZ, not a REG_DWORD; using 1 (only in tablet posture)",
+                prefix + "Displays" + key + "is 7, which is no choice; using 0 (the built-in panel)",
+                kRefusedOnPanel}));
+}
+
+// At sign-in the program turns to the orientation the service stored last, from the settings
+// file beside it: here beside a copy of the program in a directory of its own.
+TEST(TurnDisplay, RestoreAsksForTheStoredOrientationsAngle) {
+  const std::optional<Mode> before = CurrentMode();
+  ASSERT_TRUE(before.has_value());
+  TempDir directory;
+  const std::string program = directory.File("TurnDisplay.exe");
+  const std::string settings = directory.File("GSensor_Setting.ini");
+  ASSERT_TRUE(::CopyFileA(ProgramPath().c_str(), program.c_str(), FALSE));
+
+  const std::pair<char, std::string> stored[] = {{'1', "180"}, {'2', "0"}, {'3', "270"}, {'4', "90"}};
+  for (const auto& [value, angle] : stored) {
+    WriteFileBytes(settings, std::string("[G-SensorCtrl]\r\nGSensorLastOrientation=") + value);
+    const Finished run = RunTurnDisplay("restore", program);
+    ASSERT_TRUE(run.ended);
+    const bool already = AngleText(before->orientation) == angle;
+    EXPECT_EQ(run.exitCode, already ? 1u : 4u) << value;
+    EXPECT_EQ(run.errorLines,
+              std::vector<std::string>{
+                  already ? "TurnDisplay: " + std::string(kPanel) + " is already at " + angle +
+                                " degrees"
+                          : "TurnDisplay: the display driver refused " + angle + " degrees for " +
+                                kPanel + ": DISP_CHANGE_BADMODE (-2)"});
+  }
+  ASSERT_TRUE(::DeleteFileA(settings.c_str()));
+  const Finished run = RunTurnDisplay("restore", program);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_EQ(run.errorLines, std::vector<std::string>{"TurnDisplay: no orientation to restore: " +
+                                                     settings + " cannot be read"});
+  EXPECT_EQ(CurrentMode(), before);
 }
 
 // Started by the service the program has no console; the debugger stream has its line.

@@ -1,0 +1,51 @@
+#include "tools/turndisplay/DisplayChoice.h"
+
+#include <utility>
+
+#include "common/Format.h"
+
+namespace turndisplay {
+
+namespace {
+
+// The target name's answer is the one documented for the connector; the path's stands in
+// when that query fails. Wine gives the two different answers for the same monitor.
+bool IsBuiltIn(const DisplayPath& path) {
+  return IsBuiltInOutput(path.targetTechnology.value_or(path.pathTechnology));
+}
+
+DisplayChoice Primary() { return {true, {}, "the primary display", {}}; }
+
+DisplayChoice None(std::string why) { return {false, {}, "every display", std::move(why)}; }
+
+}  // namespace
+
+bool IsBuiltInOutput(std::uint32_t outputTechnology) {
+  return outputTechnology == kOutputLvds || outputTechnology == kOutputDisplayPortEmbedded ||
+         outputTechnology == kOutputUdiEmbedded || outputTechnology == kOutputInternal;
+}
+
+DisplayChoice ChooseDisplay(Displays policy,
+                            const std::optional<std::vector<DisplayPath>>& paths) {
+  if (policy == Displays::Primary || !paths) return Primary();
+
+  const DisplayPath* panel = nullptr;
+  for (const DisplayPath& path : *paths)
+    if (IsBuiltIn(path)) {
+      panel = &path;
+      break;
+    }
+  if (panel == nullptr)
+    return None(FormatString("no built-in panel among %u active displays",
+                             static_cast<unsigned>(paths->size())));
+  if (panel->sourceName.empty()) return Primary();
+
+  for (const DisplayPath& path : *paths)
+    if (!IsBuiltIn(path) && path.sourceName == panel->sourceName)
+      return None(FormatString("the built-in panel %s shows the same picture as an external "
+                               "monitor",
+                               panel->sourceName.c_str()));
+  return {true, panel->sourceName, "the built-in panel " + panel->sourceName, {}};
+}
+
+}  // namespace turndisplay

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "tools/turndisplay/TurnOutcome.h"
+#include "tools/turndisplay/TurnPolicy.h"
+
+// Whether the screen may turn at all: the policy, the user's lock, an application's hold,
+// Windows' own rotation and the machine's posture, in this order.
+namespace turndisplay {
+
+// GetAutoRotationState's AR_STATE bits. AR_ENABLED is no bit: the state is exactly 0 when
+// Windows has a sensor of its own and turns the screen itself.
+inline constexpr std::uint32_t kAutoRotationDisabledByUser = 0x01;  // AR_DISABLED
+inline constexpr std::uint32_t kAutoRotationSuppressed = 0x02;      // AR_SUPPRESSED
+inline constexpr std::uint32_t kAutoRotationRemoteSession = 0x04;   // AR_REMOTESESSION
+inline constexpr std::uint32_t kAutoRotationDocked = 0x40;          // AR_DOCKED
+inline constexpr std::uint32_t kAutoRotationLaptop = 0x80;          // AR_LAPTOP
+
+// queried is false when the platform has no GetAutoRotationState or it failed: not locked.
+bool LockedByUser(bool queried, std::uint32_t autoRotationState);
+
+// autoRotationState is none when GetAutoRotationState is missing (before Windows 8) or failed:
+// then nothing but the policy and the posture can stop a turn. slateMode is
+// GetSystemMetrics(SM_CONVERTIBLESLATEMODE): 0 in tablet posture, and on systems that do not
+// know the metric. None means the screen may turn.
+std::optional<Outcome> StopRule(AutoRotation policy, std::optional<std::uint32_t> autoRotationState,
+                                std::int32_t slateMode);
+
+}  // namespace turndisplay

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/turndisplay/DisplayChoice.h"
+#include "tools/turndisplay/TurnDecision.h"
+#include "tools/turndisplay/TurnPolicy.h"
+
+// Every Windows call of the display-rotation program, and nothing else: the real one on
+// Windows, a fake in the native tests.
+namespace turndisplay {
+
+// The fields of ENUM_CURRENT_SETTINGS that the program reads.
+struct ModeFields {
+  std::uint32_t fields;  // dmFields
+  std::uint32_t width;
+  std::uint32_t height;
+  std::uint32_t orientation;
+};
+
+class TurnPlatform {
+ public:
+  virtual ~TurnPlatform() = default;
+
+  // GetSystemMetrics(SM_CONVERTIBLESLATEMODE).
+  virtual std::int32_t SlateMode() = 0;
+  // GetAutoRotationState; none where the routine is missing or fails.
+  virtual std::optional<std::uint32_t> AutoRotationState() = 0;
+  // QueryDisplayConfig(QDC_ONLY_ACTIVE_PATHS) with each path's target and source names; none
+  // where the routines are missing or fail.
+  virtual std::optional<std::vector<DisplayPath>> ActiveDisplayPaths() = 0;
+  // EnumDisplaySettingsExA(ENUM_CURRENT_SETTINGS) of a GDI device, "" being the primary
+  // display; none when it fails.
+  virtual std::optional<ModeFields> CurrentMode(const std::string& device) = 0;
+  // ChangeDisplaySettingsExA with the mode's size and orientation, kept in the user's profile;
+  // its DISP_CHANGE_ result.
+  virtual std::int32_t ChangeMode(const std::string& device, const DisplayMode& mode) = 0;
+  // One value of the policy key.
+  virtual RegistryRead ReadPolicyValue(const char* valueName) = 0;
+  // The directory of the program, with its trailing backslash.
+  virtual std::string ProgramDirectory() = 0;
+  // "GSensorLastOrientation" of the settings file at path (0 when the value is missing); none
+  // when the file is missing.
+  virtual std::optional<std::uint32_t> StoredOrientation(const std::string& path) = 0;
+  // One line on stderr and the debugger stream.
+  virtual void Say(const std::string& line) = 0;
+};
+
+}  // namespace turndisplay

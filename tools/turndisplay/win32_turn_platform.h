@@ -1,0 +1,23 @@
+#pragma once
+
+#include "tools/turndisplay/TurnPlatform.h"
+
+namespace turndisplay {
+
+// The display-rotation program's Windows calls. Routines newer than Windows 7 (and the display
+// configuration, which older systems lack) are looked up when needed, so that the 32-bit
+// program still starts where they are missing.
+class Win32TurnPlatform final : public TurnPlatform {
+ public:
+  std::int32_t SlateMode() override;
+  std::optional<std::uint32_t> AutoRotationState() override;
+  std::optional<std::vector<DisplayPath>> ActiveDisplayPaths() override;
+  std::optional<ModeFields> CurrentMode(const std::string& device) override;
+  std::int32_t ChangeMode(const std::string& device, const DisplayMode& mode) override;
+  RegistryRead ReadPolicyValue(const char* valueName) override;
+  std::string ProgramDirectory() override;
+  std::optional<std::uint32_t> StoredOrientation(const std::string& path) override;
+  void Say(const std::string& line) override;
+};
+
+}  // namespace turndisplay
