@@ -132,7 +132,9 @@ std::string FormatRequest(const Request& request) {
       for (const std::uint32_t data : request.data) line += " " + std::to_string(data);
       break;
     case Request::Kind::Status:
-      line = "status " + std::to_string(request.statusFlags) + " " + Hex(request.statusResult);
+      // The flags go as the unsigned number they are read as: "-1" would not read back.
+      line = "status " + std::to_string(static_cast<std::uint32_t>(request.statusFlags)) + " " +
+             Hex(request.statusResult);
       break;
   }
   return line + "\n";
