@@ -121,6 +121,12 @@ std::optional<std::uint32_t> ParseEventData(std::string_view word) {
   return ParseNumber(word);
 }
 
+std::optional<std::string> LocatorChangeRefusal(bool underWine) {
+  if (underWine) return std::nullopt;
+  return "this is not Wine: the provider takes the place of WMI's locator for every program "
+         "on the machine, which is only for a throw-away Wine prefix";
+}
+
 std::string FormatRequest(const Request& request) {
   std::string line;
   switch (request.kind) {
