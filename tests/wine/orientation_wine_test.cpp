@@ -56,6 +56,15 @@ class BesideTheProgram : public testing::Test {
     IoPortBusy.store(0);
   }
   static std::string SettingsPath() { return GetModuleDirectory(true) + settings::kFileName; }
+
+  // A sink as the first start leaves it, with a Left event waiting for its worker.
+  static EventSink* SinkWithALeftAfterTheFirstStart() {
+    g_iniFile.WriteInt(settings::kSection, settings::kLastOrientation, 2);
+    auto* sink = new EventSink;
+    sink->AddRef();
+    EventDataByte.store(0x06);
+    return sink;
+  }
 };
 
 TEST_F(BesideTheProgram, FirstStartWritesOrientationThenTheDefaults) {
@@ -73,10 +82,7 @@ TEST_F(BesideTheProgram, FirstStartWritesOrientationThenTheDefaults) {
 
 TEST_F(BesideTheProgram, LeftAfterFirstStartLeavesTheDocumentedFile) {
   DebugMonitor monitor;
-  g_iniFile.WriteInt(settings::kSection, settings::kLastOrientation, 2);
-  auto* sink = new EventSink;
-  sink->AddRef();
-  EventDataByte.store(0x06);
+  EventSink* const sink = SinkWithALeftAfterTheFirstStart();
   RunWorkerThread(sink);
 
   EXPECT_EQ(ReadFileBytes(SettingsPath()),
@@ -132,10 +138,7 @@ UINT __cdecl MeasureDecision(LPVOID parameter) {
 
 TEST_F(BesideTheProgram, ADecisionUsesAFractionOfTheWorkersStack) {
   DebugMonitor monitor;
-  g_iniFile.WriteInt(settings::kSection, settings::kLastOrientation, 2);
-  auto* sink = new EventSink;
-  sink->AddRef();
-  EventDataByte.store(0x06);
+  EventSink* const sink = SinkWithALeftAfterTheFirstStart();
   StackProbe probe{sink};
   RunWorkerThread(&probe, MeasureDecision);
   EXPECT_EQ(WaitForStarts(GetModuleDirectory(true), 1).size(), 1u);
