@@ -1,13 +1,13 @@
 # A thin front over the CMake presets. Newcomers need two targets: demo and test.
-PRESETS := native native-tsan mingw-i686 mingw-x86_64
+PRESETS := native native-tsan fuzz mingw-i686 mingw-x86_64
 WINE_PREFIX := build/mingw-x86_64/wineprefix
 # The subscription's tests have a prefix of their own, where the test WMI provider is WMI.
 WMI_PREFIX := build/mingw-x86_64/wineprefix-wmi
 # Tests of the service host copy a template prefix for each case.
 SESSION_TEMPLATE := build/mingw-x86_64/wineprefix-template
 
-.PHONY: all setup build demo demo-interactive test clean $(addprefix build-,$(PRESETS)) \
-        test-native test-native-tsan test-mingw-x86_64
+.PHONY: all setup build demo demo-interactive test fuzz soak clean $(addprefix build-,$(PRESETS)) \
+        test-native test-native-tsan test-fuzz test-mingw-x86_64
 
 all: build
 
@@ -21,10 +21,19 @@ $(addprefix build-,$(PRESETS)): build-%: setup
 	cmake --build --preset $*
 
 # Every test of every preset; the 32-bit build cannot run here, so it is built, tests included.
-test: test-native test-native-tsan build-mingw-i686 test-mingw-x86_64
+# The fuzz targets run 20 s each here.
+test: test-native test-native-tsan test-fuzz build-mingw-i686 test-mingw-x86_64
 
-test-native test-native-tsan: test-%: build-%
+test-native test-native-tsan test-fuzz: test-%: build-%
 	ctest --preset $*
+
+# Each fuzz target for a minute.
+fuzz: build-fuzz
+	PIVOTRA_FUZZ_SECONDS=60 ctest --preset fuzz
+
+# The soak benchmark: two bursts of 10,000 events, with the figures (about ten minutes).
+soak: build-mingw-x86_64
+	bench/soak build/mingw-x86_64
 
 test-mingw-x86_64: build-mingw-x86_64
 	tools/wine-prefix fresh $(WINE_PREFIX); tools/wine-prefix fresh $(WMI_PREFIX); \

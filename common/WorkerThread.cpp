@@ -31,10 +31,13 @@ CWinThread* AfxBeginThread(AFX_THREADPROC routine, LPVOID parameter, int priorit
   auto* thread = new (std::nothrow) CWinThread(routine, parameter);
   if (thread == nullptr) return nullptr;
 
-  // Started suspended, so that the object is complete before its thread can delete it.
+  // Started suspended, so that the object is complete before its thread can delete it. With
+  // STACK_SIZE_PARAM_IS_A_RESERVATION the stack size is the address space set aside for the
+  // stack, not its first commitment.
   unsigned threadId = 0;
-  const uintptr_t handle = ::_beginthreadex(security, stackSize, &ThreadStart, thread,
-                                            CREATE_SUSPENDED, &threadId);
+  const unsigned flags = CREATE_SUSPENDED | (createFlags & STACK_SIZE_PARAM_IS_A_RESERVATION);
+  const uintptr_t handle =
+      ::_beginthreadex(security, stackSize, &ThreadStart, thread, flags, &threadId);
   if (handle == 0) {
     delete thread;
     return nullptr;

@@ -24,7 +24,8 @@ class CWinThread {
 };
 
 // Starts routine(parameter) on a new thread. Returns null when the thread cannot be started.
-// With m_bAutoDelete (the default) the object may be gone as soon as this returns.
+// With m_bAutoDelete (the default) the object may be gone as soon as this returns. createFlags
+// may hold CREATE_SUSPENDED and STACK_SIZE_PARAM_IS_A_RESERVATION.
 CWinThread* AfxBeginThread(AFX_THREADPROC routine, LPVOID parameter,
                            int priority = THREAD_PRIORITY_NORMAL, UINT stackSize = 0,
                            DWORD createFlags = 0, LPSECURITY_ATTRIBUTES security = nullptr);

@@ -5,9 +5,9 @@
 #include "common/EventData.h"
 #include "common/UniqueHandle.h"
 #include "common/UniqueVariant.h"
-#include "common/WorkerThread.h"
 #include "events/EventDataLine.h"
 #include "events/win32_event_payload.h"
+#include "orientation/OrientationWorker.h"
 #include "orientation/SinkSettings.h"
 #include "orientation/win32_orientation_worker.h"
 
@@ -94,9 +94,7 @@ HRESULT STDMETHODCALLTYPE EventSink::Indicate(LONG objectCount, IWbemClassObject
       DebugPrint("%s", EventDataLine(VariantText(data.get()), *payload).c_str());
       data.reset();
 
-      // The thread object deletes itself; a worker that cannot start loses its event.
-      AfxBeginThread(Thread_WMIEvent_G_SensorCtrlEntry, this, THREAD_PRIORITY_NORMAL, 0, 0,
-                     nullptr);
+      StartOrientationWorker(*this, StartWorkerThread);
     }
   } catch (...) {
     // Nothing may reach WMI but success: an event that could not be handled is lost. The

@@ -16,3 +16,10 @@ UINT __cdecl Thread_WMIEvent_G_SensorCtrlEntry(LPVOID parameter) {
   RunWorker(parameter);
   AfxEndThread(0);
 }
+
+bool StartWorkerThread(EventSink* sink) {
+  // The thread object deletes itself when the worker ends.
+  return AfxBeginThread(Thread_WMIEvent_G_SensorCtrlEntry, sink, THREAD_PRIORITY_NORMAL,
+                        kWorkerStackReservation, STACK_SIZE_PARAM_IS_A_RESERVATION,
+                        nullptr) != nullptr;
+}

@@ -27,6 +27,9 @@
 //                         objects, which gives them up in reverse order when it goes
 //   StartListening()      starts the listening work
 //   PumpMessages()        the message loop, until the quit message
+//   StopNewDecisions()    from now on no orientation decision begins
+//   AwaitDecisions()      waits, for a bounded time, until the decision at work has done its
+//                         writes; none begins afterwards
 //   ServiceMainEnded()    the service main routine's last step is done
 //   AwaitServiceMainEnd() waits, for a bounded time, until it is
 namespace service_control {
@@ -116,6 +119,7 @@ template <typename Module>
 void HandlerBody(Module& module, std::uint32_t control) {
   switch (ActionFor(control)) {
     case ControlAction::Stop:
+      module.StopNewDecisions();
       module.m_stopRequested.store(true);
       if (const auto thread = module.m_runThreadId.exchange(0)) ReportStopAndQuit(module, thread);
       break;
@@ -142,6 +146,8 @@ void RunBody(Module& module) {
     if (module.m_isService && !module.m_stopRequested.load()) module.ReportStatus(kRunning);
     module.StartListening();
     module.PumpMessages();
+    // The process ends soon after: a decision must not be cut off in the settings file.
+    module.AwaitDecisions();
   }
   DebugPrint("Exit from CServiceModule::Run()");
 }

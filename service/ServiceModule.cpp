@@ -1,11 +1,13 @@
 #include "service/ServiceModule.h"
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <new>
 
 #include "common/UniqueHandle.h"
 #include "events/Subscription.h"
+#include "orientation/OrientationWorker.h"
 #include "service/ServiceControl.h"
 
 CServiceModule g_serviceModule;
@@ -129,6 +131,16 @@ void CServiceModule::AwaitServiceMainEnd() {
   // hung event log from holding the process.
   constexpr DWORD kServiceMainGraceMs = 10000;
   if (m_serviceMainEnded) ::WaitForSingleObject(m_serviceMainEnded.get(), kServiceMainGraceMs);
+}
+
+void CServiceModule::StopNewDecisions() { IoPortClosing.store(true); }
+
+void CServiceModule::AwaitDecisions() {
+  // A decision writes the settings file several times; cut off, the file may lose the
+  // administrator's values. A few seconds cover one decision with a margin.
+  constexpr std::chrono::milliseconds kDecisionGrace{5000};
+  if (!orientation_worker::CloseIoPort(kDecisionGrace))
+    DebugPrint("CServiceModule::Run(): a decision is still at work, the stop goes on");
 }
 
 CServiceModule::ComSetup CServiceModule::SetUpCom() { return ComSetup(*this); }

@@ -53,6 +53,8 @@ class CServiceModule : public CComModule {
   ComSetup SetUpCom();
   void StartListening();
   void PumpMessages();
+  void StopNewDecisions();
+  void AwaitDecisions();
   void ServiceMainEnded();
   void AwaitServiceMainEnd();
 

@@ -4,6 +4,7 @@
 #include "common/UniqueHandle.h"
 #include "service/InstallSwitch.h"
 #include "service/LocalServiceValue.h"
+#include "service/MainGuard.h"
 #include "service/ServiceIdentity.h"
 #include "service/ServiceModule.h"
 
@@ -16,9 +17,7 @@ ComClassEntry g_classTable[] = {{nullptr, nullptr, nullptr, 0}};
 constexpr GUID kTypeLibId = {
     0x8E2D41B9, 0x07C3, 0x4A5E, {0xB6, 0xF1, 0x92, 0xD0, 0x5C, 0x7A, 0x3E, 0x48}};
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int RunMain(HINSTANCE instance) {
   // The whole command line, program path included: the switch scan looks at all of it.
   const char* commandLine = ::GetCommandLineA();
   g_serviceModule.Init(g_classTable, instance, identity::kServiceNameString, &kTypeLibId);
@@ -52,4 +51,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
   g_serviceModule.Start();
   return static_cast<int>(g_serviceModule.m_status.dwWin32ExitCode);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  return main_guard::ExitCodeOf([instance] { return RunMain(instance); });
 }

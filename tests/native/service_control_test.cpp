@@ -147,6 +147,8 @@ class FakeModule {
   Com SetUpCom() { return Com(*this); }
 
   void StartListening() { Record("listen"); }
+  void StopNewDecisions() { Record("no new decision"); }
+  void AwaitDecisions() { Record("decisions done"); }
 
   void PumpMessages() {
     Record("loop");
@@ -211,9 +213,9 @@ TEST_F(ServiceControl, StartAndStopReportInOrder) {
 
   EXPECT_EQ(module.TakeCalls(),
             (Calls{"register handler", "report START_PENDING", "queue", "com up",
-                   "log Service started", "report RUNNING", "listen", "loop",
-                   "report STOP_PENDING", "quit 7", "loop ended", "com down", "report STOPPED",
-                   "log Service stopped", "service main ended"}));
+                   "log Service started", "report RUNNING", "listen", "loop", "no new decision",
+                   "report STOP_PENDING", "quit 7", "loop ended", "decisions done", "com down",
+                   "report STOPPED", "log Service stopped", "service main ended"}));
   EXPECT_EQ(TakeCapturedDebugOutput(),
             (Calls{"CServiceModule::Run() ...", "Exit from CServiceModule::Run()"}));
   EXPECT_EQ(module.m_status.dwServiceType, kOwnProcess);
@@ -250,7 +252,7 @@ TEST_P(HandlerTable, Answers) {
   EXPECT_EQ(module.m_stopRequested.load(), GetParam().control == kStop);
 }
 
-const Calls kStopCalls{"report STOP_PENDING", "quit 7"};
+const Calls kStopCalls{"no new decision", "report STOP_PENDING", "quit 7"};
 const Calls kSilent{};
 const Calls kBadRequest{"log Bad service request"};
 
@@ -266,14 +268,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ServiceControl, StopBeforeTheRunThreadHasAQueueIsHonoured) {
   FakeModule module;
   HandlerBody(module, kStop);  // nowhere to post yet: the run thread will
-  EXPECT_EQ(module.TakeCalls(), Calls{});
+  EXPECT_EQ(module.TakeCalls(), Calls{"no new decision"});
 
   std::thread run([&] { module.Run(); });
   run.join();
   // The run thread reports stopping, posts the quit to itself and never reports running.
   EXPECT_EQ(module.TakeCalls(),
             (Calls{"queue", "report STOP_PENDING", "quit 7", "com up", "log Service started",
-                   "listen", "loop", "loop ended", "com down"}));
+                   "listen", "loop", "loop ended", "decisions done", "com down"}));
   EXPECT_EQ(module.lost(), 0);
 }
 
@@ -353,7 +355,7 @@ TEST_F(ServiceControl, WithoutTheDispatcherItRunsAsALocalServer) {
     StartBody(module);
     EXPECT_FALSE(module.m_isService);
     Calls expected{"queue", "com up", "log Service started", "listen", "loop", "quit 7",
-                   "loop ended", "com down"};
+                   "loop ended", "decisions done", "com down"};
     if (marked) expected.insert(expected.begin(), "dispatcher");
     EXPECT_EQ(module.TakeCalls(), expected);
   }

@@ -1,14 +1,21 @@
 // The decisions of the process entry and of installation: the switch scan, the read of
-// "LocalService", and what the service control manager is given.
+// "LocalService", the end of the main thread's work, and what the service control manager is
+// given.
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "common/portable_debug_output.h"
 
 #include "service/InstallSwitch.h"
 #include "service/Installation.h"
 #include "service/LocalServiceValue.h"
+#include "service/MainGuard.h"
 
 namespace {
 
@@ -131,6 +138,31 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"TooLongForTheBuffer", kMoreData, kSz, {}, false},
         ReadCase{"Missing", kMissing, kSz, {}, false}),
     [](const testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
+
+// Whatever the main thread's work throws, the process ends with an exit code and says why.
+struct Ending {
+  const char* name;
+  std::function<int()> work;
+  int exitCode;
+  std::vector<std::string> lines;
+};
+
+TEST(MainGuard, EveryEndingHasAnExitCode) {
+  const Ending endings[] = {
+      {"a result", [] { return 2; }, 2, {}},
+      {"no memory", []() -> int { throw std::bad_alloc(); }, main_guard::kOutOfMemory,
+       {"Pivotra: out of memory, the program ends\n"}},
+      {"a standard exception", []() -> int { throw std::runtime_error("no registry"); },
+       main_guard::kUnexpected, {"Pivotra: ended by an exception: no registry\n"}},
+      {"anything else", []() -> int { throw 42; }, main_guard::kUnexpected,
+       {"Pivotra: ended by an exception\n"}},
+  };
+  TakeCapturedDebugOutput();
+  for (const Ending& ending : endings) {
+    EXPECT_EQ(main_guard::ExitCodeOf(ending.work), ending.exitCode) << ending.name;
+    EXPECT_EQ(TakeCapturedDebugOutput(), ending.lines) << ending.name;
+  }
+}
 
 TEST(Installation, CommandIsTheQuotedPath) {
   EXPECT_EQ(installation::QuotedCommand("C:\\Program Files\\Pivotra\\Pivotra.EXE"),

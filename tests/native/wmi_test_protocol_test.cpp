@@ -84,6 +84,14 @@ TEST(Requests, MalformedLinesAreRefused) {
   }
 }
 
+// The provider takes WMI's place for the whole machine: only in a Wine prefix.
+TEST(LocatorChange, IsRefusedOutsideWineWithItsReason) {
+  EXPECT_EQ(wmitest::LocatorChangeRefusal(true), std::nullopt);
+  const auto refusal = wmitest::LocatorChangeRefusal(false);
+  ASSERT_TRUE(refusal);
+  EXPECT_NE(refusal->find("not Wine"), std::string::npos) << *refusal;
+}
+
 TEST(Reports, SurviveTheirText) {
   wmitest::Report report;
   report.processId = 1234;

@@ -12,14 +12,17 @@
 
 // A stand-in for the event sink with the fields of its settings block, for the native tests of
 // the settings load and the orientation worker. Its rotation requests are recorded; a test may
-// hook into them to hold a worker at that point.
+// hook into them, or into its log lines, to hold a worker at that point.
 struct FakeSink {
   PIVOTRA_PRINTF(1, 2) static void Log(const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    DebugPrintV(format, args);
+    const std::string text = FormatStringV(format, args);
     va_end(args);
+    WriteDebugString(text.c_str());
+    if (onLog) onLog(text);
   }
+  static inline std::function<void(const std::string&)> onLog;
 
   std::int32_t RequestRotation(RotationKind kind) {
     requested.push_back(kind);

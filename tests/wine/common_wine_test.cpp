@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "common/Bitness.h"
@@ -9,6 +10,7 @@
 #include "common/ModuleDirectory.h"
 #include "common/WorkerThread.h"
 #include "tests/support/DebugMonitor.h"
+#include "tests/support/HandleCount.h"
 
 namespace {
 
@@ -49,19 +51,20 @@ TEST(WorkerThread, SelfDeletingThreadsLeaveNoHandle) {
   ASSERT_NE(AfxBeginThread(SignalsStart, nullptr), nullptr);
   ASSERT_EQ(::WaitForSingleObject(g_started, 10000), WAIT_OBJECT_0);
   ::Sleep(200);
-  DWORD before = 0;
-  ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &before));
+  const auto before = CountProcessHandles(::GetCurrentProcessId());
+  ASSERT_TRUE(before);
   for (int i = 0; i < 50; ++i) {
     ASSERT_NE(AfxBeginThread(SignalsStart, nullptr), nullptr);
     ASSERT_EQ(::WaitForSingleObject(g_started, 10000), WAIT_OBJECT_0);
   }
-  DWORD after = 0;
+  std::optional<unsigned long> after;
   for (int tries = 0; tries < 50; ++tries) {  // the last threads may still be ending
     ::Sleep(100);
-    ::GetProcessHandleCount(::GetCurrentProcess(), &after);
-    if (after <= before) break;
+    after = CountProcessHandles(::GetCurrentProcessId());
+    if (after && *after <= *before) break;
   }
-  EXPECT_LE(after, before);
+  ASSERT_TRUE(after);
+  EXPECT_LE(*after, *before);
   ::CloseHandle(g_started);
 }
 

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstddef>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "orientation/win32_orientation_worker.h"
 #include "orientation/win32_user_sessions.h"
 #include "tests/support/DebugMonitor.h"
+#include "tests/support/HandleCount.h"
 #include "tests/support/SettingsTexts.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TurnDisplayRecord.h"
@@ -30,10 +33,11 @@ bool CopyProgram(const std::string& to) {
                      FALSE) != FALSE;
 }
 
-// Runs one orientation worker through its real thread routine and waits for it to end.
-void RunWorkerThread(EventSink* sink) {
-  CWinThread* thread = AfxBeginThread(Thread_WMIEvent_G_SensorCtrlEntry, sink,
-                                      THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+// Runs routine on a thread with a worker's stack and waits for it to end.
+void RunWorkerThread(LPVOID parameter, AFX_THREADPROC routine = Thread_WMIEvent_G_SensorCtrlEntry) {
+  CWinThread* thread =
+      AfxBeginThread(routine, parameter, THREAD_PRIORITY_NORMAL, kWorkerStackReservation,
+                     CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION);
   ASSERT_NE(thread, nullptr);
   thread->m_bAutoDelete = FALSE;
   ::ResumeThread(thread->m_hThread);
@@ -52,6 +56,15 @@ class BesideTheProgram : public testing::Test {
     IoPortBusy.store(0);
   }
   static std::string SettingsPath() { return GetModuleDirectory(true) + settings::kFileName; }
+
+  // A sink as the first start leaves it, with a Left event waiting for its worker.
+  static EventSink* SinkWithALeftAfterTheFirstStart() {
+    g_iniFile.WriteInt(settings::kSection, settings::kLastOrientation, 2);
+    auto* sink = new EventSink;
+    sink->AddRef();
+    EventDataByte.store(0x06);
+    return sink;
+  }
 };
 
 TEST_F(BesideTheProgram, FirstStartWritesOrientationThenTheDefaults) {
@@ -69,10 +82,7 @@ TEST_F(BesideTheProgram, FirstStartWritesOrientationThenTheDefaults) {
 
 TEST_F(BesideTheProgram, LeftAfterFirstStartLeavesTheDocumentedFile) {
   DebugMonitor monitor;
-  g_iniFile.WriteInt(settings::kSection, settings::kLastOrientation, 2);
-  auto* sink = new EventSink;
-  sink->AddRef();
-  EventDataByte.store(0x06);
+  EventSink* const sink = SinkWithALeftAfterTheFirstStart();
   RunWorkerThread(sink);
 
   EXPECT_EQ(ReadFileBytes(SettingsPath()),
@@ -91,6 +101,52 @@ TEST_F(BesideTheProgram, LeftAfterFirstStartLeavesTheDocumentedFile) {
                   "Thread_WMIEvent_G_SensorCtrlEntry: Start to access Event...", "Left",
                   "set to be DMDO_90", "Thread_WMIEvent_G_SensorCtrlEntry: Thread terminated"}));
   }
+  sink->Release();
+}
+
+// How deep a decision goes into its worker's stack: the stack below the probe is painted, a
+// whole decision runs (a launch, the settings writes, a debugger-output monitor listening), and
+// the lowest byte no longer painted marks the depth. Wine commits every stack whole, so what
+// is committed says nothing there.
+constexpr unsigned char kPaint = 0xA5;
+constexpr std::size_t kUnpainted = 16 * 1024;  // kept clear of the guard page
+
+struct StackProbe {
+  EventSink* sink;
+  std::size_t used = 0;
+};
+
+__attribute__((noinline)) void PaintStackDownTo(volatile unsigned char* floor) {
+  volatile unsigned char here = 0;
+  for (volatile unsigned char* byte = &here - 256; byte >= floor; --byte) *byte = kPaint;
+}
+
+UINT __cdecl MeasureDecision(LPVOID parameter) {
+  auto* const probe = static_cast<StackProbe*>(parameter);
+  // The stack's committed part is the one region that holds this frame and ends at its top.
+  MEMORY_BASIC_INFORMATION stack = {};
+  ::VirtualQuery(&stack, &stack, sizeof(stack));
+  auto* const floor = static_cast<volatile unsigned char*>(stack.AllocationBase) + kUnpainted;
+  auto* const top = static_cast<volatile unsigned char*>(stack.BaseAddress) + stack.RegionSize;
+  PaintStackDownTo(floor);
+  RunOrientationWorker(probe->sink);
+  volatile unsigned char* lowest = floor;
+  while (lowest < top && *lowest == kPaint) ++lowest;
+  probe->used = static_cast<std::size_t>(top - lowest);
+  return 0;
+}
+
+TEST_F(BesideTheProgram, ADecisionUsesAFractionOfTheWorkersStack) {
+  DebugMonitor monitor;
+  EventSink* const sink = SinkWithALeftAfterTheFirstStart();
+  StackProbe probe{sink};
+  RunWorkerThread(&probe, MeasureDecision);
+  EXPECT_EQ(WaitForStarts(GetModuleDirectory(true), 1).size(), 1u);
+  EXPECT_EQ(ReadFileBytes(SettingsPath()), kSettingsAfterLeft);
+  std::cout << "a decision used " << probe.used << " bytes of a worker's stack of "
+            << kWorkerStackReservation << "\n";
+  EXPECT_GT(probe.used, 0u);
+  EXPECT_LE(probe.used * 4, kWorkerStackReservation);  // the margin
   sink->Release();
 }
 
@@ -138,15 +194,13 @@ TEST(RotationLauncher, LaunchesLeaveNoHandleOpen) {
   launcher::RequestRotationIn(sessions, directory.Path(), DMDO_DEFAULT);
   ASSERT_EQ(WaitForStarts(directory.Path(), 1).size(), 1u);
 
-  DWORD before = 0;
-  ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &before));
+  const auto before = CountProcessHandles(::GetCurrentProcessId());
+  ASSERT_TRUE(before);
   constexpr std::size_t kLaunches = 40;
   for (std::size_t i = 0; i < kLaunches; ++i)
     EXPECT_EQ(launcher::RequestRotationIn(sessions, directory.Path(), DMDO_90), 1);
   ASSERT_EQ(WaitForStarts(directory.Path(), kLaunches + 1).size(), kLaunches + 1);
-  DWORD after = 0;
-  ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &after));
-  EXPECT_EQ(after, before);
+  EXPECT_EQ(CountProcessHandles(::GetCurrentProcessId()), before);
 }
 
 TEST(RotationLauncher, MissingProgramIsReportedAndStillCounts) {

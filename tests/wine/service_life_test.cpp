@@ -537,12 +537,44 @@ TEST_F(ServiceLife, ABurstOfHundredsOfEventsEndsOnItsLastEvent) {
   EXPECT_EQ(Setting("GSensorLastOrientation"), 2u);
 }
 
-// Workers and programs still on their way are not waited for: the service stops as always.
-TEST_F(ServiceLife, AStopInTheMidstOfABurstEndsTheServiceCleanly) {
+// The stop waits for the decision at work to finish its writes: the administrator's values
+// survive it, and the next start keeps them.
+TEST_F(ServiceLife, AStopInTheMidstOfABurstKeepsEverySetting) {
   Switch("-Service");
+  // Every tuning value away from its default, and a threshold of 1, so that every event turns.
+  const std::map<std::string, std::string> tuning = {
+      {"PortBase", "4660"}, {"G_SensorDevice", "7"}, {"GSensorAccessTimeInterval", "250"},
+      {"GSensorIOCommand_Delay", "9"}, {"GSensorIO_Active_Command_Delay", "11"},
+      {"GSensor_Active_Rotation_Count", "1"}};
+  for (const auto& [key, value] : tuning)
+    ASSERT_TRUE(::WritePrivateProfileStringA(kSection, key.c_str(), value.c_str(), kSettings));
   ASSERT_NO_FATAL_FAILURE(StartService());
   ASSERT_NO_FATAL_FAILURE(Raise({0x06, 0x02, 0x04}, 100));
   ASSERT_NO_FATAL_FAILURE(StopService());
+  EXPECT_NE(Setting("GSensorLastOrientation"), 0xFFFFu);
+  ASSERT_NO_FATAL_FAILURE(StartService());
+  for (const auto& [key, value] : tuning)
+    EXPECT_EQ(std::to_string(Setting(key.c_str())), value) << key;
+}
+
+// A threshold counts events, not workers: the two workers of one batch count its last event
+// once, whichever of them reads it.
+TEST_F(ServiceLife, ABatchCountsItsEventsOnceAgainstTheThreshold) {
+  Switch("-Service");
+  ASSERT_TRUE(
+      ::WritePrivateProfileStringA(kSection, "GSensor_Active_Rotation_Count", "2", kSettings));
+  ASSERT_NO_FATAL_FAILURE(StartService());
+  const std::size_t mark = ServicesLog().Mark();
+  ASSERT_NO_FATAL_FAILURE(Raise({0x02, 0x06}));
+  ASSERT_TRUE(WaitUntilDecidedOn(service_, "Left", mark));
+  EXPECT_EQ(Rotations(service_.Debug(mark)), Texts{});
+  EXPECT_EQ(Setting("GSensorLastOrientation"), 2u);
+
+  EXPECT_EQ(Rotations(RaiseOne(service_, 0x06, "Left")), Texts{"set to be DMDO_90"});
+  EXPECT_EQ(Setting("GSensorLastOrientation"), 4u);
+  const auto starts = Starts(1);
+  ASSERT_EQ(starts.size(), 1u);
+  ExpectStartedWith(starts[0], "90");
 }
 
 // The threshold is read when the service starts: a change in the file waits for a restart.

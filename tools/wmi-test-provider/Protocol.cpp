@@ -121,6 +121,12 @@ std::optional<std::uint32_t> ParseEventData(std::string_view word) {
   return ParseNumber(word);
 }
 
+std::optional<std::string> LocatorChangeRefusal(bool underWine) {
+  if (underWine) return std::nullopt;
+  return "this is not Wine: the provider takes the place of WMI's locator for every program "
+         "on the machine, which is only for a throw-away Wine prefix";
+}
+
 std::string FormatRequest(const Request& request) {
   std::string line;
   switch (request.kind) {
@@ -132,7 +138,9 @@ std::string FormatRequest(const Request& request) {
       for (const std::uint32_t data : request.data) line += " " + std::to_string(data);
       break;
     case Request::Kind::Status:
-      line = "status " + std::to_string(request.statusFlags) + " " + Hex(request.statusResult);
+      // The flags go as the unsigned number they are read as: "-1" would not read back.
+      line = "status " + std::to_string(static_cast<std::uint32_t>(request.statusFlags)) + " " +
+             Hex(request.statusResult);
       break;
   }
   return line + "\n";

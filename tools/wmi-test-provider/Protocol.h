@@ -75,6 +75,11 @@ struct Report {
 std::string FormatReport(const Report& report);
 std::optional<Report> ParseReport(std::string_view reply);
 
+// register and unregister rewrite the registration of WMI's locator for the whole machine: on
+// Windows that would break WMI for every program. Why they are refused, or nothing when the
+// tool runs under Wine.
+std::optional<std::string> LocatorChangeRefusal(bool underWine);
+
 // A reply begins with "ok" or "error: <why>" on a line of its own.
 inline constexpr std::string_view kOk = "ok";
 inline constexpr std::string_view kErrorPrefix = "error: ";

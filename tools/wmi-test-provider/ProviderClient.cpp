@@ -154,7 +154,13 @@ LONG ChooseFailure(Step step, std::uint32_t code) {
                           reinterpret_cast<const BYTE*>(&value), sizeof(value));
 }
 
+bool RunningUnderWine() {
+  const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 LONG RegisterProvider(const std::string& dllPath) {
+  if (LocatorChangeRefusal(RunningUnderWine())) return ERROR_NOT_SUPPORTED;
   unique_hkey settings;
   LONG result = OpenSettings(settings);
   if (result != ERROR_SUCCESS) return result;
@@ -168,6 +174,7 @@ LONG RegisterProvider(const std::string& dllPath) {
 }
 
 LONG UnregisterProvider() {
+  if (LocatorChangeRefusal(RunningUnderWine())) return ERROR_NOT_SUPPORTED;
   unique_hkey settings;
   LONG result = OpenSettings(settings);
   if (result != ERROR_SUCCESS) return result;

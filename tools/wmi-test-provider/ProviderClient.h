@@ -20,8 +20,12 @@ std::optional<Report> AskReport(DWORD timeoutMs, std::string& error);
 // reaches the step from now on; Step::None clears the choice. A Win32 error code.
 LONG ChooseFailure(Step step, std::uint32_t code = 0);
 
+// True in a Wine prefix: Wine's ntdll exports wine_get_version, Windows' does not.
+bool RunningUnderWine();
+
 // Makes dllPath the in-process server of WMI's locator for the processes of this prefix,
-// keeping the server it replaces for UnregisterProvider. A Win32 error code.
+// keeping the server it replaces for UnregisterProvider. A Win32 error code; both refuse with
+// ERROR_NOT_SUPPORTED outside Wine (LocatorChangeRefusal).
 LONG RegisterProvider(const std::string& dllPath);
 // Gives the locator back to the server it had before (Wine's when none was kept).
 LONG UnregisterProvider();

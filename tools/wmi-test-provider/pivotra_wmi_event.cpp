@@ -25,7 +25,7 @@ constexpr const char* kUsage =
     "  fail STEP [HRESULT]     make the provider fail STEP (locator, connect, blanket, query)\n"
     "                          in every process that reaches it from now on; 'fail none' clears\n"
     "  register [DLL]          make DLL (default: the provider beside this tool) the server of\n"
-    "                          WMI's locator in this prefix; do it after wineboot\n"
+    "                          WMI's locator in this prefix; do it after wineboot (Wine only)\n"
     "  unregister              give the locator back to the server it had before\n"
     "EVENT is up, down, left or right (\"Data\" 2, 0, 6, 4) or a raw \"Data\" value, decimal or\n"
     "0x-hexadecimal. The channel is waited for up to SECONDS (default 10). Exit code 0 on\n"
@@ -141,8 +141,15 @@ int Fail(const std::vector<std::string>& arguments) {
   return kOk;
 }
 
+// The locator's registration is the machine's: the tool changes it only under Wine.
+int RefuseOutsideWine(const char* command) {
+  const auto refusal = wmitest::LocatorChangeRefusal(wmitest::RunningUnderWine());
+  return refusal ? Failed(std::string(command) + " refused: " + *refusal) : kOk;
+}
+
 int Register(const std::vector<std::string>& arguments) {
   if (arguments.size() > 1) return Usage("register takes one DLL path");
+  if (const int refused = RefuseOutsideWine("register")) return refused;
   std::string path = arguments.empty()
                          ? GetModuleDirectory(true) + "pivotra-wmi-test-provider.dll"
                          : arguments[0];
@@ -158,6 +165,7 @@ int Register(const std::vector<std::string>& arguments) {
 
 int Unregister(const std::vector<std::string>& arguments) {
   if (!arguments.empty()) return Usage("unregister takes no argument");
+  if (const int refused = RefuseOutsideWine("unregister")) return refused;
   const LONG result = wmitest::UnregisterProvider();
   if (result != ERROR_SUCCESS) return Failed("registry error " + std::to_string(result));
   return kOk;
