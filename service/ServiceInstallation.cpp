@@ -9,6 +9,7 @@
 #include "service/Installation.h"
 #include "service/ServiceIdentity.h"
 #include "service/ServiceModule.h"
+#include "service/win32_reinstallation.h"
 #include "service/win32_service_description.h"
 
 namespace {
@@ -45,13 +46,24 @@ BOOL CServiceModule::IsInstalled() {
   return service ? TRUE : FALSE;
 }
 
-BOOL CServiceModule::Install() {
-  if (IsInstalled()) return TRUE;
+CServiceModule::InstallOutcome CServiceModule::Install() {
+  // An earlier copy that is being deleted (a re-installation while it runs) is waited for: its
+  // name cannot be taken until it has gone.
+  switch (AwaitEarlierService(m_serviceName)) {
+    case reinstallation::Step::KeepExisting:
+      return {true, ERROR_SUCCESS};
+    case reinstallation::Step::GiveUp:
+      ShowMessage(installation::kCouldNotCreate);
+      return {false, ERROR_SERVICE_MARKED_FOR_DELETE};
+    case reinstallation::Step::Create:
+    case reinstallation::Step::Wait:
+      break;
+  }
 
   unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) {
     ShowMessage(installation::kCouldNotOpenManager);
-    return FALSE;
+    return {};
   }
   const std::string command = installation::QuotedCommand(ModuleFileName());
   const unique_schandle service(::CreateServiceA(
@@ -59,15 +71,16 @@ BOOL CServiceModule::Install() {
       SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr,
       identity::kServiceDependencies, nullptr, nullptr));
   if (!service) {
+    const DWORD error = ::GetLastError();
     manager.reset();
     ShowMessage(installation::kCouldNotCreate);
-    return FALSE;
+    return {false, error};
   }
 
   // An installation without its description still counts as done.
   if (!SetServiceDescription(service.get(), LoadResourceString(m_hInst, identity::kDescriptionString)))
     DebugPrint("Fail to change service description");
-  return TRUE;
+  return {true, ERROR_SUCCESS};
 }
 
 BOOL CServiceModule::Uninstall() {
@@ -123,7 +136,10 @@ LONG CServiceModule::RegisterServer(BOOL registerTypeLib, BOOL installAsService)
   if (installAsService) {
     SetStringValue(appId.get(), identity::kLocalServiceValue, identity::kLocalServiceText);
     SetStringValue(appId.get(), identity::kServiceParametersValue, identity::kServiceParametersText);
-    Install();
+    const InstallOutcome installed = Install();
+    // A service that could not be created ends the switch with its error, so that an installer
+    // notices and rolls back; the type library is not registered for it.
+    if (installed.creationError != ERROR_SUCCESS) return static_cast<LONG>(installed.creationError);
   }
   const HRESULT registered = CComModule::RegisterServer(registerTypeLib);
   DebugPrint("Exit from CServiceModule::RegisterServer");

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/UniqueHandle.h"
@@ -161,6 +162,64 @@ TEST_F(Installed, ServiceTwiceRemovesTheServiceAndMakesItAgain) {
   EXPECT_TRUE(again.messageBoxes.empty());
   EXPECT_EQ(again.debugStrings, kReregisterLines);
   EXPECT_EQ(Observe(), kAfterService);
+}
+
+// Another program's handle to the service, closed once the service has stopped: until then
+// the service control manager keeps a deleted copy of it.
+class HeldUntilStopped {
+ public:
+  HeldUntilStopped()
+      : manager_(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT)),
+        service_(::OpenServiceA(manager_.get(), kService, SERVICE_QUERY_STATUS)) {
+    if (service_) closer_ = std::thread([this] { CloseOnceStopped(); });
+  }
+  ~HeldUntilStopped() {
+    if (closer_.joinable()) closer_.join();
+  }
+  explicit operator bool() const { return closer_.joinable(); }
+
+ private:
+  void CloseOnceStopped() {
+    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+    SERVICE_STATUS status = {};
+    while (::QueryServiceStatus(service_.get(), &status) &&
+           status.dwCurrentState != SERVICE_STOPPED && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    service_.reset();
+  }
+
+  unique_schandle manager_;
+  unique_schandle service_;
+  std::thread closer_;
+};
+
+// The service control manager takes a change of nothing from any service but one marked for
+// deletion.
+bool MarkedForDeletion() {
+  const unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  const unique_schandle service(::OpenServiceA(manager.get(), kService, SERVICE_CHANGE_CONFIG));
+  return service && !::ChangeServiceConfigA(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                            SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr) &&
+         ::GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+}
+
+TEST_F(Installed, ServiceAgainWhileTheServiceRunsMakesItAnewForTheNextStart) {
+  Switch("-Service");
+  ASSERT_EQ(StartService(kService), static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_TRUE(WaitForServiceState(kService, SERVICE_RUNNING));
+  {
+    const HeldUntilStopped held;
+    ASSERT_TRUE(held);
+    const ProgramRun again = Switch("-Service");
+    EXPECT_TRUE(again.messageBoxes.empty());
+    EXPECT_EQ(again.debugStrings, kReregisterLines);
+  }
+  // The new service, not the earlier copy that was deleted.
+  EXPECT_EQ(Observe(), kAfterService);
+  EXPECT_FALSE(MarkedForDeletion());
+  ASSERT_EQ(StartService(kService), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_TRUE(WaitForServiceState(kService, SERVICE_RUNNING));
 }
 
 TEST_F(Installed, RegServerOnACleanMachineRegistersOnlyWithCom) {
@@ -336,17 +395,17 @@ TEST_F(Installed, WithoutLocalServiceEvenTheServiceControlManagerGetsALocalServe
   EXPECT_TRUE(EventLogEntries(lines, processId).empty());  // "Service started" went to stdout
 }
 
-TEST_F(Installed, AServiceThatCannotBeCreatedShowsItsMessage) {
+TEST_F(Installed, AServiceThatCannotBeCreatedShowsItsMessageAndEndsWithItsError) {
   // Another service already has the display name.
   ASSERT_EQ(CreateOtherService("PivotraOther", "Pivotra"), static_cast<DWORD>(ERROR_SUCCESS));
-  const ProgramRun run = Switch("-Service");
+  const ProgramRun run = Switch("-Service", ERROR_DUPLICATE_SERVICE_NAME);
   ASSERT_EQ(run.messageBoxes.size(), 1u);
   EXPECT_EQ(run.messageBoxes[0].owner, 0u);
   EXPECT_EQ(run.messageBoxes[0].text, "Couldn't create service");
   EXPECT_EQ(run.messageBoxes[0].caption, "Pivotra");
   EXPECT_EQ(run.messageBoxes[0].style, static_cast<unsigned long long>(MB_OK));
-  // The registration goes on and counts as done.
-  EXPECT_EQ(Observe(), (Registration{false, "present", "Pivotra", "-Service", true}));
+  // The registration ends there, before the type library.
+  EXPECT_EQ(Observe(), (Registration{false, "present", "Pivotra", "-Service", false}));
 }
 
 TEST_F(Installed, AServiceThatCannotBeDeletedShowsItsMessage) {
