@@ -9,6 +9,7 @@
 #include "service/Installation.h"
 #include "service/ServiceIdentity.h"
 #include "service/ServiceModule.h"
+#include "service/win32_event_source.h"
 #include "service/win32_reinstallation.h"
 #include "service/win32_service_description.h"
 
@@ -140,6 +141,9 @@ LONG CServiceModule::RegisterServer(BOOL registerTypeLib, BOOL installAsService)
     // A service that could not be created ends the switch with its error, so that an installer
     // notices and rolls back; the type library is not registered for it.
     if (installed.creationError != ERROR_SUCCESS) return static_cast<LONG>(installed.creationError);
+    if (installed.installed) event_source::Register(m_serviceName, ModuleFileName());
+  } else {
+    event_source::Remove(m_serviceName);
   }
   const HRESULT registered = CComModule::RegisterServer(registerTypeLib);
   DebugPrint("Exit from CServiceModule::RegisterServer");
@@ -152,6 +156,7 @@ HRESULT CServiceModule::UnregisterServer() {
 
   UpdateRegistryFromResource(identity::kRegistryScript, FALSE);
   Uninstall();
+  event_source::Remove(m_serviceName);
   CComModule::UnregisterServer(TRUE);
   return S_OK;
 }

@@ -30,6 +30,8 @@ constexpr const char* kAppId = "{5A1C3E27-94B0-4D6F-A812-3C7E9D40B615}";
 constexpr const char* kAppIdKey = "AppID\\{5A1C3E27-94B0-4D6F-A812-3C7E9D40B615}";
 constexpr const char* kExeKey = "AppID\\Pivotra.EXE";
 constexpr const char* kServiceKey = "System\\CurrentControlSet\\Services\\Pivotra";
+constexpr const char* kEventSourceKey =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Pivotra";
 constexpr const char* kTypeLibKey = "TypeLib\\{8E2D41B9-07C3-4A5E-B6F1-92D05C7A3E48}";
 constexpr const char* kTypeLibVersionKey = "TypeLib\\{8E2D41B9-07C3-4A5E-B6F1-92D05C7A3E48}\\1.0";
 // The type library names the platform of its build.
@@ -55,11 +57,12 @@ struct Registration {
   std::optional<std::string> localService;
   std::optional<std::string> serviceParameters;
   bool typeLibrary = false;
+  std::string eventSource;  // "present", "absent", or what is odd about it
 
   bool operator==(const Registration& other) const {
     return service == other.service && appIdEntries == other.appIdEntries &&
            localService == other.localService && serviceParameters == other.serviceParameters &&
-           typeLibrary == other.typeLibrary;
+           typeLibrary == other.typeLibrary && eventSource == other.eventSource;
   }
 };
 
@@ -67,7 +70,7 @@ void PrintTo(const Registration& r, std::ostream* out) {
   *out << "{service " << (r.service ? "installed" : "none") << ", AppID entries " << r.appIdEntries
        << ", LocalService " << r.localService.value_or("(absent)") << ", ServiceParameters "
        << r.serviceParameters.value_or("(absent)") << ", type library "
-       << (r.typeLibrary ? "registered" : "none") << "}";
+       << (r.typeLibrary ? "registered" : "none") << ", event source " << r.eventSource << "}";
 }
 
 std::string AppIdEntries() {
@@ -99,16 +102,31 @@ bool TypeLibraryRegistered() {
   return true;
 }
 
-Registration Observe() {
-  return {QueryService(kService).has_value(), AppIdEntries(),
-          ReadString(HKEY_CLASSES_ROOT, kAppIdKey, "LocalService"),
-          ReadString(HKEY_CLASSES_ROOT, kAppIdKey, "ServiceParameters"), TypeLibraryRegistered()};
+// The program's own message table gives its entries their text.
+std::string EventSource() {
+  if (!KeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey)) return "absent";
+  if (ReadExpandString(HKEY_LOCAL_MACHINE, kEventSourceKey, "EventMessageFile") !=
+      std::optional<std::string>(kProgram))
+    return "wrong EventMessageFile";
+  if (ReadDword(HKEY_LOCAL_MACHINE, kEventSourceKey, "TypesSupported") != std::optional<DWORD>(7))
+    return "wrong TypesSupported";
+  return "present";
 }
 
-const Registration kAfterService{true, "present", "Pivotra", "-Service", true};
-const Registration kAfterRegServer{false, "present", std::nullopt, std::nullopt, true};
-const Registration kAfterRegServerOverService{false, "present", std::nullopt, "-Service", true};
-const Registration kNothing{false, "absent", std::nullopt, std::nullopt, false};
+Registration Observe() {
+  return {QueryService(kService).has_value(),
+          AppIdEntries(),
+          ReadString(HKEY_CLASSES_ROOT, kAppIdKey, "LocalService"),
+          ReadString(HKEY_CLASSES_ROOT, kAppIdKey, "ServiceParameters"),
+          TypeLibraryRegistered(),
+          EventSource()};
+}
+
+const Registration kAfterService{true, "present", "Pivotra", "-Service", true, "present"};
+const Registration kAfterRegServer{false, "present", std::nullopt, std::nullopt, true, "absent"};
+const Registration kAfterRegServerOverService{false, "present", std::nullopt, "-Service", true,
+                                              "absent"};
+const Registration kNothing{false, "absent", std::nullopt, std::nullopt, false, "absent"};
 
 class Installed : public SessionTest {
  protected:
@@ -404,8 +422,8 @@ TEST_F(Installed, AServiceThatCannotBeCreatedShowsItsMessageAndEndsWithItsError)
   EXPECT_EQ(run.messageBoxes[0].text, "Couldn't create service");
   EXPECT_EQ(run.messageBoxes[0].caption, "Pivotra");
   EXPECT_EQ(run.messageBoxes[0].style, static_cast<unsigned long long>(MB_OK));
-  // The registration ends there, before the type library.
-  EXPECT_EQ(Observe(), (Registration{false, "present", "Pivotra", "-Service", false}));
+  // The registration ends there, before the type library and the event source.
+  EXPECT_EQ(Observe(), (Registration{false, "present", "Pivotra", "-Service", false, "absent"}));
 }
 
 TEST_F(Installed, AServiceThatCannotBeDeletedShowsItsMessage) {
