@@ -28,6 +28,18 @@ std::string LoadResourceString(HINSTANCE instance, UINT id) {
   return std::string();
 }
 
+// Session 0, where services and an installer's deferred actions run, is out of every user's
+// sight, and so is a window station that is not visible: a box there would wait for ever.
+bool SomeoneCanAnswerABox() {
+  DWORD session = 0;
+  if (::ProcessIdToSessionId(::GetCurrentProcessId(), &session) && session == 0) return false;
+  USEROBJECTFLAGS flags = {};
+  if (!::GetUserObjectInformationA(::GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof(flags),
+                                   nullptr))
+    return true;
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 LONG SetStringValue(HKEY key, const char* name, const char* text) {
   return ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                           static_cast<DWORD>(std::char_traits<char>::length(text) + 1));
@@ -36,8 +48,12 @@ LONG SetStringValue(HKEY key, const char* name, const char* text) {
 }  // namespace
 
 void CServiceModule::ShowMessage(const char* text) {
-  // Waits until the user closes the box.
-  ::MessageBoxA(nullptr, text, m_serviceName, MB_OK);
+  // Waits until the user closes the box; where no user can, the text goes to the debugger.
+  if (SomeoneCanAnswerABox()) {
+    ::MessageBoxA(nullptr, text, m_serviceName, MB_OK);
+  } else {
+    DebugPrint("%s", text);
+  }
 }
 
 BOOL CServiceModule::IsInstalled() {
