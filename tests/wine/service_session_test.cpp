@@ -15,6 +15,7 @@
 
 #include "common/UniqueHandle.h"
 #include "service/win32_service_description.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/ServiceSession.h"
 #include "tests/support/TempDir.h"
 
@@ -182,35 +183,6 @@ TEST_F(Installed, ServiceTwiceRemovesTheServiceAndMakesItAgain) {
   EXPECT_EQ(Observe(), kAfterService);
 }
 
-// Another program's handle to the service, closed once the service has stopped: until then
-// the service control manager keeps a deleted copy of it.
-class HeldUntilStopped {
- public:
-  HeldUntilStopped()
-      : manager_(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT)),
-        service_(::OpenServiceA(manager_.get(), kService, SERVICE_QUERY_STATUS)) {
-    if (service_) closer_ = std::thread([this] { CloseOnceStopped(); });
-  }
-  ~HeldUntilStopped() {
-    if (closer_.joinable()) closer_.join();
-  }
-  explicit operator bool() const { return closer_.joinable(); }
-
- private:
-  void CloseOnceStopped() {
-    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
-    SERVICE_STATUS status = {};
-    while (::QueryServiceStatus(service_.get(), &status) &&
-           status.dwCurrentState != SERVICE_STOPPED && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    service_.reset();
-  }
-
-  unique_schandle manager_;
-  unique_schandle service_;
-  std::thread closer_;
-};
-
 // The service control manager takes a change of nothing from any service but one marked for
 // deletion.
 bool MarkedForDeletion() {
@@ -226,13 +198,22 @@ TEST_F(Installed, ServiceAgainWhileTheServiceRunsMakesItAnewForTheNextStart) {
   Switch("-Service");
   ASSERT_EQ(StartService(kService), static_cast<DWORD>(ERROR_SUCCESS));
   ASSERT_TRUE(WaitForServiceState(kService, SERVICE_RUNNING));
-  {
-    const HeldUntilStopped held;
-    ASSERT_TRUE(held);
-    const ProgramRun again = Switch("-Service");
-    EXPECT_TRUE(again.messageBoxes.empty());
-    EXPECT_EQ(again.debugStrings, kReregisterLines);
-  }
+  // Another program's handle keeps the deleted copy until it lets go, once the copy has stopped.
+  const unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  unique_schandle held(::OpenServiceA(manager.get(), kService, SERVICE_QUERY_STATUS));
+  ASSERT_TRUE(held);
+  std::thread holder([&] {
+    Eventually([&] {
+      SERVICE_STATUS status = {};
+      return !::QueryServiceStatus(held.get(), &status) || status.dwCurrentState == SERVICE_STOPPED;
+    });
+    held.reset();
+  });
+  const ProgramRun again = Switch("-Service");
+  holder.join();
+  EXPECT_TRUE(again.messageBoxes.empty());
+  EXPECT_EQ(again.debugStrings, kReregisterLines);
+
   // The new service, not the earlier copy that was deleted.
   EXPECT_EQ(Observe(), kAfterService);
   EXPECT_FALSE(MarkedForDeletion());
