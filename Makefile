@@ -6,8 +6,8 @@ WMI_PREFIX := build/mingw-x86_64/wineprefix-wmi
 # Tests of the service host copy a template prefix for each case.
 SESSION_TEMPLATE := build/mingw-x86_64/wineprefix-template
 
-.PHONY: all setup build demo demo-interactive test fuzz soak clean $(addprefix build-,$(PRESETS)) \
-        test-native test-native-tsan test-fuzz test-mingw-x86_64
+.PHONY: all setup build demo demo-interactive package test fuzz soak clean \
+        $(addprefix build-,$(PRESETS)) test-native test-native-tsan test-fuzz test-mingw-x86_64
 
 all: build
 
@@ -19,6 +19,12 @@ build: $(addprefix build-,$(PRESETS))
 $(addprefix build-,$(PRESETS)): build-%: setup
 	cmake --preset $* >/dev/null
 	cmake --build --preset $*
+
+# The shipped installer package (the x86_64 preset makes Pivotra-x64.msi, which the tests install).
+package: setup
+	cmake --preset mingw-i686 >/dev/null
+	cmake --build --preset mingw-i686 --target pivotra_package
+	@echo "package: build/mingw-i686/Pivotra.msi"
 
 # Every test of every preset; the 32-bit build cannot run here, so it is built, tests included.
 # The fuzz targets run 20 s each here.

@@ -9,6 +9,8 @@
 #include "service/Installation.h"
 #include "service/ServiceIdentity.h"
 #include "service/ServiceModule.h"
+#include "service/win32_event_source.h"
+#include "service/win32_reinstallation.h"
 #include "service/win32_service_description.h"
 
 namespace {
@@ -26,6 +28,18 @@ std::string LoadResourceString(HINSTANCE instance, UINT id) {
   return std::string();
 }
 
+// Session 0, where services and an installer's deferred actions run, is out of every user's
+// sight, and so is a window station that is not visible: a box there would wait for ever.
+bool SomeoneCanAnswerABox() {
+  DWORD session = 0;
+  if (::ProcessIdToSessionId(::GetCurrentProcessId(), &session) && session == 0) return false;
+  USEROBJECTFLAGS flags = {};
+  if (!::GetUserObjectInformationA(::GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof(flags),
+                                   nullptr))
+    return true;
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 LONG SetStringValue(HKEY key, const char* name, const char* text) {
   return ::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                           static_cast<DWORD>(std::char_traits<char>::length(text) + 1));
@@ -34,8 +48,12 @@ LONG SetStringValue(HKEY key, const char* name, const char* text) {
 }  // namespace
 
 void CServiceModule::ShowMessage(const char* text) {
-  // Waits until the user closes the box.
-  ::MessageBoxA(nullptr, text, m_serviceName, MB_OK);
+  // Waits until the user closes the box; where no user can, the text goes to the debugger.
+  if (SomeoneCanAnswerABox()) {
+    ::MessageBoxA(nullptr, text, m_serviceName, MB_OK);
+  } else {
+    DebugPrint("%s", text);
+  }
 }
 
 BOOL CServiceModule::IsInstalled() {
@@ -45,13 +63,24 @@ BOOL CServiceModule::IsInstalled() {
   return service ? TRUE : FALSE;
 }
 
-BOOL CServiceModule::Install() {
-  if (IsInstalled()) return TRUE;
+CServiceModule::InstallOutcome CServiceModule::Install() {
+  // An earlier copy that is being deleted (a re-installation while it runs) is waited for: its
+  // name cannot be taken until it has gone.
+  switch (AwaitEarlierService(m_serviceName)) {
+    case reinstallation::Step::KeepExisting:
+      return {true, ERROR_SUCCESS};
+    case reinstallation::Step::GiveUp:
+      ShowMessage(installation::kCouldNotCreate);
+      return {false, ERROR_SERVICE_MARKED_FOR_DELETE};
+    case reinstallation::Step::Create:
+    case reinstallation::Step::Wait:
+      break;
+  }
 
   unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) {
     ShowMessage(installation::kCouldNotOpenManager);
-    return FALSE;
+    return {};
   }
   const std::string command = installation::QuotedCommand(ModuleFileName());
   const unique_schandle service(::CreateServiceA(
@@ -59,15 +88,16 @@ BOOL CServiceModule::Install() {
       SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr,
       identity::kServiceDependencies, nullptr, nullptr));
   if (!service) {
+    const DWORD error = ::GetLastError();
     manager.reset();
     ShowMessage(installation::kCouldNotCreate);
-    return FALSE;
+    return {false, error};
   }
 
   // An installation without its description still counts as done.
   if (!SetServiceDescription(service.get(), LoadResourceString(m_hInst, identity::kDescriptionString)))
     DebugPrint("Fail to change service description");
-  return TRUE;
+  return {true, ERROR_SUCCESS};
 }
 
 BOOL CServiceModule::Uninstall() {
@@ -123,7 +153,13 @@ LONG CServiceModule::RegisterServer(BOOL registerTypeLib, BOOL installAsService)
   if (installAsService) {
     SetStringValue(appId.get(), identity::kLocalServiceValue, identity::kLocalServiceText);
     SetStringValue(appId.get(), identity::kServiceParametersValue, identity::kServiceParametersText);
-    Install();
+    const InstallOutcome installed = Install();
+    // A service that could not be created ends the switch with its error, so that an installer
+    // notices and rolls back; the type library is not registered for it.
+    if (installed.creationError != ERROR_SUCCESS) return static_cast<LONG>(installed.creationError);
+    if (installed.installed) event_source::Register(m_serviceName, ModuleFileName());
+  } else {
+    event_source::Remove(m_serviceName);
   }
   const HRESULT registered = CComModule::RegisterServer(registerTypeLib);
   DebugPrint("Exit from CServiceModule::RegisterServer");
@@ -136,6 +172,7 @@ HRESULT CServiceModule::UnregisterServer() {
 
   UpdateRegistryFromResource(identity::kRegistryScript, FALSE);
   Uninstall();
+  event_source::Remove(m_serviceName);
   CComModule::UnregisterServer(TRUE);
   return S_OK;
 }

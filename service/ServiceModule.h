@@ -26,8 +26,12 @@ class CServiceModule : public CComModule {
   LONG Unlock() override;
 
   // Installation and registration.
+  struct InstallOutcome {
+    bool installed = false;                // the service exists afterwards, or existed already
+    DWORD creationError = ERROR_SUCCESS;   // why it could not be created
+  };
   BOOL IsInstalled();
-  BOOL Install();
+  InstallOutcome Install();
   BOOL Uninstall();
   LONG RegisterServer(BOOL registerTypeLib, BOOL installAsService);
   HRESULT UnregisterServer();

@@ -223,6 +223,16 @@ std::optional<std::pair<DWORD, std::string>> ReadValue(HKEY root, const std::str
   return std::make_pair(type, data);
 }
 
+std::optional<std::string> ReadText(HKEY root, const std::string& path, const std::string& name,
+                                    DWORD type) {
+  const auto value = ReadValue(root, path, name);
+  if (!value || value->first != type) return std::nullopt;
+  std::string text = value->second;
+  // Stored with its terminating zero.
+  if (!text.empty() && text.back() == '\0') text.pop_back();
+  return text;
+}
+
 std::vector<std::string> Names(HKEY root, const std::string& path, bool values) {
   std::vector<std::string> names;
   unique_hkey key;
@@ -548,12 +558,12 @@ bool KeyExists(HKEY root, const std::string& path) {
 }
 
 std::optional<std::string> ReadString(HKEY root, const std::string& path, const std::string& name) {
-  const auto value = ReadValue(root, path, name);
-  if (!value || value->first != REG_SZ) return std::nullopt;
-  std::string text = value->second;
-  // Stored with its terminating zero.
-  if (!text.empty() && text.back() == '\0') text.pop_back();
-  return text;
+  return ReadText(root, path, name, REG_SZ);
+}
+
+std::optional<std::string> ReadExpandString(HKEY root, const std::string& path,
+                                            const std::string& name) {
+  return ReadText(root, path, name, REG_EXPAND_SZ);
 }
 
 std::optional<DWORD> ReadDword(HKEY root, const std::string& path, const std::string& name) {

@@ -142,6 +142,8 @@ DWORD CreateOtherService(const char* name, const char* displayName);
 // The registry as the program left it.
 bool KeyExists(HKEY root, const std::string& path);
 std::optional<std::string> ReadString(HKEY root, const std::string& path, const std::string& name);
+std::optional<std::string> ReadExpandString(HKEY root, const std::string& path,
+                                            const std::string& name);  // REG_EXPAND_SZ, unexpanded
 std::optional<DWORD> ReadDword(HKEY root, const std::string& path, const std::string& name);
 std::optional<std::string> ReadBytes(HKEY root, const std::string& path, const std::string& name);
 std::vector<std::string> ValueNames(HKEY root, const std::string& path);

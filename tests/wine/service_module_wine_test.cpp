@@ -58,6 +58,18 @@ TEST_F(ProgramResources, RegistryScriptIsTheExactText) {
   EXPECT_EQ(Resource("REGISTRY", 100), ExpectedProgramScript());
 }
 
+// Event Viewer shows an entry's text through the source's message file: message 0 is the
+// insertion string alone, without a line break of its own.
+TEST_F(ProgramResources, EventMessageZeroIsTheInsertionStringAlone) {
+  const DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>("Service started")};
+  char text[256] = {};
+  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
+                                        module_, 0, 0, text, sizeof(text),
+                                        reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(strings)));
+  EXPECT_EQ(length, 15u) << "error " << ::GetLastError();
+  EXPECT_STREQ(text, "Service started");
+}
+
 TEST_F(ProgramResources, StringsNameAndDescribeTheService) {
   char text[256];
   ASSERT_GT(::LoadStringA(module_, 100, text, sizeof(text)), 0);

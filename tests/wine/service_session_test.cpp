@@ -10,10 +10,12 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/UniqueHandle.h"
 #include "service/win32_service_description.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/ServiceSession.h"
 #include "tests/support/TempDir.h"
 
@@ -29,6 +31,8 @@ constexpr const char* kAppId = "{5A1C3E27-94B0-4D6F-A812-3C7E9D40B615}";
 constexpr const char* kAppIdKey = "AppID\\{5A1C3E27-94B0-4D6F-A812-3C7E9D40B615}";
 constexpr const char* kExeKey = "AppID\\Pivotra.EXE";
 constexpr const char* kServiceKey = "System\\CurrentControlSet\\Services\\Pivotra";
+constexpr const char* kEventSourceKey =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Pivotra";
 constexpr const char* kTypeLibKey = "TypeLib\\{8E2D41B9-07C3-4A5E-B6F1-92D05C7A3E48}";
 constexpr const char* kTypeLibVersionKey = "TypeLib\\{8E2D41B9-07C3-4A5E-B6F1-92D05C7A3E48}\\1.0";
 // The type library names the platform of its build.
@@ -54,11 +58,12 @@ struct Registration {
   std::optional<std::string> localService;
   std::optional<std::string> serviceParameters;
   bool typeLibrary = false;
+  std::string eventSource;  // "present", "absent", or what is odd about it
 
   bool operator==(const Registration& other) const {
     return service == other.service && appIdEntries == other.appIdEntries &&
            localService == other.localService && serviceParameters == other.serviceParameters &&
-           typeLibrary == other.typeLibrary;
+           typeLibrary == other.typeLibrary && eventSource == other.eventSource;
   }
 };
 
@@ -66,7 +71,7 @@ void PrintTo(const Registration& r, std::ostream* out) {
   *out << "{service " << (r.service ? "installed" : "none") << ", AppID entries " << r.appIdEntries
        << ", LocalService " << r.localService.value_or("(absent)") << ", ServiceParameters "
        << r.serviceParameters.value_or("(absent)") << ", type library "
-       << (r.typeLibrary ? "registered" : "none") << "}";
+       << (r.typeLibrary ? "registered" : "none") << ", event source " << r.eventSource << "}";
 }
 
 std::string AppIdEntries() {
@@ -98,16 +103,31 @@ bool TypeLibraryRegistered() {
   return true;
 }
 
-Registration Observe() {
-  return {QueryService(kService).has_value(), AppIdEntries(),
-          ReadString(HKEY_CLASSES_ROOT, kAppIdKey, "LocalService"),
-          ReadString(HKEY_CLASSES_ROOT, kAppIdKey, "ServiceParameters"), TypeLibraryRegistered()};
+// The program's own message table gives its entries their text.
+std::string EventSource() {
+  if (!KeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey)) return "absent";
+  if (ReadExpandString(HKEY_LOCAL_MACHINE, kEventSourceKey, "EventMessageFile") !=
+      std::optional<std::string>(kProgram))
+    return "wrong EventMessageFile";
+  if (ReadDword(HKEY_LOCAL_MACHINE, kEventSourceKey, "TypesSupported") != std::optional<DWORD>(7))
+    return "wrong TypesSupported";
+  return "present";
 }
 
-const Registration kAfterService{true, "present", "Pivotra", "-Service", true};
-const Registration kAfterRegServer{false, "present", std::nullopt, std::nullopt, true};
-const Registration kAfterRegServerOverService{false, "present", std::nullopt, "-Service", true};
-const Registration kNothing{false, "absent", std::nullopt, std::nullopt, false};
+Registration Observe() {
+  return {QueryService(kService).has_value(),
+          AppIdEntries(),
+          ReadString(HKEY_CLASSES_ROOT, kAppIdKey, "LocalService"),
+          ReadString(HKEY_CLASSES_ROOT, kAppIdKey, "ServiceParameters"),
+          TypeLibraryRegistered(),
+          EventSource()};
+}
+
+const Registration kAfterService{true, "present", "Pivotra", "-Service", true, "present"};
+const Registration kAfterRegServer{false, "present", std::nullopt, std::nullopt, true, "absent"};
+const Registration kAfterRegServerOverService{false, "present", std::nullopt, "-Service", true,
+                                              "absent"};
+const Registration kNothing{false, "absent", std::nullopt, std::nullopt, false, "absent"};
 
 class Installed : public SessionTest {
  protected:
@@ -161,6 +181,44 @@ TEST_F(Installed, ServiceTwiceRemovesTheServiceAndMakesItAgain) {
   EXPECT_TRUE(again.messageBoxes.empty());
   EXPECT_EQ(again.debugStrings, kReregisterLines);
   EXPECT_EQ(Observe(), kAfterService);
+}
+
+// The service control manager takes a change of nothing from any service but one marked for
+// deletion.
+bool MarkedForDeletion() {
+  const unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  const unique_schandle service(::OpenServiceA(manager.get(), kService, SERVICE_CHANGE_CONFIG));
+  return service && !::ChangeServiceConfigA(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                            SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr) &&
+         ::GetLastError() == ERROR_SERVICE_MARKED_FOR_DELETE;
+}
+
+TEST_F(Installed, ServiceAgainWhileTheServiceRunsMakesItAnewForTheNextStart) {
+  Switch("-Service");
+  ASSERT_EQ(StartService(kService), static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_TRUE(WaitForServiceState(kService, SERVICE_RUNNING));
+  // Another program's handle keeps the deleted copy until it lets go, once the copy has stopped.
+  const unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  unique_schandle held(::OpenServiceA(manager.get(), kService, SERVICE_QUERY_STATUS));
+  ASSERT_TRUE(held);
+  std::thread holder([&] {
+    Eventually([&] {
+      SERVICE_STATUS status = {};
+      return !::QueryServiceStatus(held.get(), &status) || status.dwCurrentState == SERVICE_STOPPED;
+    });
+    held.reset();
+  });
+  const ProgramRun again = Switch("-Service");
+  holder.join();
+  EXPECT_TRUE(again.messageBoxes.empty());
+  EXPECT_EQ(again.debugStrings, kReregisterLines);
+
+  // The new service, not the earlier copy that was deleted.
+  EXPECT_EQ(Observe(), kAfterService);
+  EXPECT_FALSE(MarkedForDeletion());
+  ASSERT_EQ(StartService(kService), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_TRUE(WaitForServiceState(kService, SERVICE_RUNNING));
 }
 
 TEST_F(Installed, RegServerOnACleanMachineRegistersOnlyWithCom) {
@@ -336,17 +394,17 @@ TEST_F(Installed, WithoutLocalServiceEvenTheServiceControlManagerGetsALocalServe
   EXPECT_TRUE(EventLogEntries(lines, processId).empty());  // "Service started" went to stdout
 }
 
-TEST_F(Installed, AServiceThatCannotBeCreatedShowsItsMessage) {
+TEST_F(Installed, AServiceThatCannotBeCreatedShowsItsMessageAndEndsWithItsError) {
   // Another service already has the display name.
   ASSERT_EQ(CreateOtherService("PivotraOther", "Pivotra"), static_cast<DWORD>(ERROR_SUCCESS));
-  const ProgramRun run = Switch("-Service");
+  const ProgramRun run = Switch("-Service", ERROR_DUPLICATE_SERVICE_NAME);
   ASSERT_EQ(run.messageBoxes.size(), 1u);
   EXPECT_EQ(run.messageBoxes[0].owner, 0u);
   EXPECT_EQ(run.messageBoxes[0].text, "Couldn't create service");
   EXPECT_EQ(run.messageBoxes[0].caption, "Pivotra");
   EXPECT_EQ(run.messageBoxes[0].style, static_cast<unsigned long long>(MB_OK));
-  // The registration goes on and counts as done.
-  EXPECT_EQ(Observe(), (Registration{false, "present", "Pivotra", "-Service", true}));
+  // The registration ends there, before the type library and the event source.
+  EXPECT_EQ(Observe(), (Registration{false, "present", "Pivotra", "-Service", false, "absent"}));
 }
 
 TEST_F(Installed, AServiceThatCannotBeDeletedShowsItsMessage) {

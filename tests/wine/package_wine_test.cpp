@@ -1,0 +1,264 @@
+// The package as an administrator deploys it, through Wine's own msiexec, each case in a Wine
+// session of its own: a silent install, an upgrade and a repair while the service runs, an
+// uninstall, and an installation whose registration fails. The test WMI provider is WMI for
+// the session, so that the installed service can be given an event. Every msiexec run writes
+// its verbose log into the session directory; a failing case prints them.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/ModuleDirectory.h"
+#include "common/UniqueHandle.h"
+#include "tests/support/Eventually.h"
+#include "tests/support/ServiceSession.h"
+#include "tests/support/SettingsTexts.h"
+#include "tests/support/TempDir.h"
+#include "tools/wmi-test-provider/ProviderClient.h"
+
+namespace {
+
+using namespace session;
+using Texts = std::vector<std::string>;
+
+// The package installs into the program files of its own bitness, which is this test's.
+std::string ProgramFiles() {
+  char path[MAX_PATH] = {};
+  const DWORD length = ::GetEnvironmentVariableA("ProgramFiles", path, MAX_PATH);
+  return length > 0 && length < MAX_PATH ? std::string(path, length) : "C:\\Program Files";
+}
+
+constexpr const char* kService = "Pivotra";
+const std::string kDirectory = ProgramFiles() + "\\Pivotra";
+const std::string kProgram = kDirectory + "\\Pivotra.EXE";
+const std::string kDisplayProgram = kDirectory + "\\TurnDisplay.exe";
+const std::string kSettings = kDirectory + "\\GSensor_Setting.ini";
+constexpr const char* kAppIdKey = "AppID\\{5A1C3E27-94B0-4D6F-A812-3C7E9D40B615}";
+constexpr const char* kExeKey = "AppID\\Pivotra.EXE";
+constexpr const char* kTypeLibKey = "TypeLib\\{8E2D41B9-07C3-4A5E-B6F1-92D05C7A3E48}";
+constexpr const char* kServiceKey = "System\\CurrentControlSet\\Services\\Pivotra";
+constexpr const char* kEventSourceKey =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Pivotra";
+constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// The administrator's settings: a threshold of 3, every other key as the service writes it.
+const std::string kAdministratorsSettings = [] {
+  std::string text = kSettingsAfterFirstStart;
+  text.replace(text.find("Rotation_Count=0"), 16, "Rotation_Count=3");
+  return text;
+}();
+
+std::string BuiltFile(const std::string& relative) {
+  char full[MAX_PATH] = {};
+  const DWORD length =
+      ::GetFullPathNameA((GetModuleDirectory(true) + relative).c_str(), MAX_PATH, full, nullptr);
+  return length > 0 && length < MAX_PATH ? std::string(full, length) : relative;
+}
+// This build's package, and one of a higher version made from the same programs.
+std::string Package() { return BuiltFile(PIVOTRA_PACKAGE); }
+std::string NextPackage() { return BuiltFile(PIVOTRA_NEXT_PACKAGE); }
+
+// A value as a test compares it: a string in quotes, an unexpanded one after "expand", a
+// number, or the bytes of anything else.
+std::string Shown(HKEY root, const std::string& key, const char* name) {
+  if (const auto text = ReadString(root, key, name)) return "\"" + *text + "\"";
+  if (const auto text = ReadExpandString(root, key, name)) return "expand \"" + *text + "\"";
+  if (const auto number = ReadDword(root, key, name)) return std::to_string(*number);
+  if (const auto bytes = ReadBytes(root, key, name)) return "bytes " + *bytes;
+  return "(absent)";
+}
+
+struct Entry {
+  HKEY root;
+  std::string key;
+  const char* name;
+  std::string shown;
+};
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// Everything registration writes, as "Pivotra.EXE -Service" writes it, and the sign-in entry.
+const Entry kRegistration[] = {
+    {HKEY_CLASSES_ROOT, kAppIdKey, "", "\"Pivotra\""},
+    {HKEY_CLASSES_ROOT, kAppIdKey, "LocalService", "\"Pivotra\""},
+    {HKEY_CLASSES_ROOT, kAppIdKey, "ServiceParameters", "\"-Service\""},
+    {HKEY_CLASSES_ROOT, kExeKey, "AppID", "\"{5A1C3E27-94B0-4D6F-A812-3C7E9D40B615}\""},
+    {HKEY_CLASSES_ROOT, "TypeLib\\{8E2D41B9-07C3-4A5E-B6F1-92D05C7A3E48}\\1.0", "",
+     "\"Pivotra 1.0 Type Library\""},
+    {HKEY_CLASSES_ROOT,
+     std::string("TypeLib\\{8E2D41B9-07C3-4A5E-B6F1-92D05C7A3E48}\\1.0\\409\\") +
+         (sizeof(void*) == 8 ? "win64" : "win32"),
+     "", Quoted(kProgram)},
+    {HKEY_LOCAL_MACHINE, kServiceKey, "ImagePath", Quoted(Quoted(kProgram))},
+    {HKEY_LOCAL_MACHINE, kServiceKey, "Type", "16"},
+    {HKEY_LOCAL_MACHINE, kServiceKey, "Start", "2"},
+    {HKEY_LOCAL_MACHINE, kServiceKey, "ErrorControl", "1"},
+    {HKEY_LOCAL_MACHINE, kServiceKey, "ObjectName", "\"LocalSystem\""},
+    {HKEY_LOCAL_MACHINE, kServiceKey, "DisplayName", "\"Pivotra\""},
+    {HKEY_LOCAL_MACHINE, kServiceKey, "Description", "\"Pivotra Control Service\""},
+    {HKEY_LOCAL_MACHINE, kServiceKey, "DependOnService", std::string("bytes RPCSS\0\0", 13)},
+    {HKEY_LOCAL_MACHINE, kEventSourceKey, "EventMessageFile", "expand " + Quoted(kProgram)},
+    {HKEY_LOCAL_MACHINE, kEventSourceKey, "TypesSupported", "7"},
+    {HKEY_LOCAL_MACHINE, kRunKey, "Pivotra", Quoted(Quoted(kDisplayProgram) + " restore")},
+};
+
+// The versions of Pivotra that Windows Installer lists as installed.
+Texts InstalledVersions() {
+  Texts versions;
+  for (const std::string& product : SubkeyNames(HKEY_LOCAL_MACHINE, kUninstallKey)) {
+    const std::string key = std::string(kUninstallKey) + "\\" + product;
+    if (ReadString(HKEY_LOCAL_MACHINE, key, "DisplayName") == std::optional<std::string>("Pivotra"))
+      versions.push_back(ReadString(HKEY_LOCAL_MACHINE, key, "DisplayVersion").value_or("?"));
+  }
+  return versions;
+}
+
+void ExpectInstalledAndRunning() {
+  EXPECT_TRUE(FileExists(kProgram));
+  EXPECT_TRUE(FileExists(kDisplayProgram));
+  for (const Entry& entry : kRegistration)
+    EXPECT_EQ(Shown(entry.root, entry.key, entry.name), entry.shown) << entry.key << " " << entry.name;
+  const auto status = QueryService(kService);
+  ASSERT_TRUE(status);
+  EXPECT_EQ(status->dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+}
+
+void ExpectNothingLeft() {
+  EXPECT_FALSE(QueryService(kService));
+  for (const char* key : {kAppIdKey, kExeKey, kTypeLibKey, kServiceKey})
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key) || KeyExists(HKEY_LOCAL_MACHINE, key)) << key;
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
+  EXPECT_EQ(Shown(HKEY_LOCAL_MACHINE, kRunKey, "Pivotra"), "(absent)");
+  EXPECT_FALSE(FileExists(kDirectory)) << "the settings file, say";
+  EXPECT_EQ(InstalledVersions(), Texts{});
+}
+
+class Deployment : public SessionTest {
+ protected:
+  void SetUp() override {
+    SessionTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(FileExists(Package())) << Package();
+    ASSERT_EQ(wmitest::RegisterProvider(BuiltFile(PIVOTRA_WMI_TEST_PROVIDER)), ERROR_SUCCESS);
+  }
+
+  void TearDown() override {
+    if (HasFailure()) {
+      for (const std::string& log : logs_)
+        std::cout << "---- " << log << " ----\n" << ReadFileBytes(log) << "\n---- end ----\n";
+    }
+    SessionTest::TearDown();
+  }
+
+  // msiexec, silent, with its verbose log in the session directory; its exit code.
+  DWORD Msiexec(const std::string& arguments, const std::string& logName) {
+    const std::string log = Directory() + "\\" + logName;
+    logs_.push_back(log);
+    const ProgramRun run = RunProgram("C:\\windows\\system32\\msiexec.exe",
+                                      arguments + " /qn /l*v \"" + log + "\"", kMsiexecDeadline);
+    EXPECT_TRUE(run.ended) << "msiexec " << arguments;
+    return run.exitCode;
+  }
+
+  DWORD Install(const std::string& package, const std::string& logName = "install.log") {
+    return Msiexec("/i \"" + package + "\"", logName);
+  }
+
+  // The running service's process, once it has subscribed to the G-sensor's events (and has
+  // written the settings file of its start).
+  DWORD WaitUntilSubscribed() {
+    EXPECT_TRUE(WaitForServiceState(kService, SERVICE_RUNNING));
+    const auto status = QueryService(kService);
+    if (!status) return 0;
+    const DWORD process = status->dwProcessId;
+    EXPECT_TRUE(ServicesLog().WaitFor(
+        [&](const LogLine& line) {
+          return line.processId == process && line.channel == "debugstr" &&
+                 UnquoteDebugString(line.text) == "ExecNotificationQueryAsync OK";
+        },
+        servicesMark_))
+        << "the service did not subscribe";
+    return process;
+  }
+
+  static constexpr std::chrono::milliseconds kMsiexecDeadline{120000};
+  Texts logs_;
+};
+
+TEST_F(Deployment, InstallsRegistersAndStartsTheService) {
+  ASSERT_EQ(Install(Package()), 0u);
+  ExpectInstalledAndRunning();
+  EXPECT_EQ(InstalledVersions(), Texts{PIVOTRA_VERSION});
+  ASSERT_NE(WaitUntilSubscribed(), 0u);
+
+  // The first event turns the display to Left and records it.
+  wmitest::Request left;
+  left.kind = wmitest::Request::Kind::Deliver;
+  left.batches = 1;
+  left.data = {0x06};
+  std::string error;
+  EXPECT_EQ(wmitest::Ask(left, 30000, error), std::optional<std::string>("ok\nindicate 0x0\n"))
+      << error;
+  EXPECT_TRUE(Eventually([] { return ReadFileBytes(kSettings) == kSettingsAfterLeft; }))
+      << ReadFileBytes(kSettings);
+}
+
+TEST_F(Deployment, AnUpgradeWhileTheServiceRunsKeepsTheAdministratorsSettings) {
+  ASSERT_EQ(Install(Package()), 0u);
+  const DWORD before = WaitUntilSubscribed();
+  WriteFileBytes(kSettings, kAdministratorsSettings);
+
+  ASSERT_EQ(Install(NextPackage(), "upgrade.log"), 0u);
+  ExpectInstalledAndRunning();
+  EXPECT_EQ(InstalledVersions(), Texts{PIVOTRA_NEXT_VERSION});
+  EXPECT_NE(WaitUntilSubscribed(), before);
+  EXPECT_EQ(ReadFileBytes(kSettings), kAdministratorsSettings);
+}
+
+TEST_F(Deployment, ARepairRestoresWhatWasLostAndKeepsTheSettings) {
+  ASSERT_EQ(Install(Package()), 0u);
+  const DWORD before = WaitUntilSubscribed();
+  WriteFileBytes(kSettings, kAdministratorsSettings);
+  ASSERT_TRUE(::DeleteFileA(kDisplayProgram.c_str()));
+  {
+    unique_hkey key;
+    ASSERT_EQ(::RegOpenKeyExA(HKEY_CLASSES_ROOT, kAppIdKey, 0, KEY_SET_VALUE, key.put()), 0);
+    ASSERT_EQ(::RegDeleteValueA(key.get(), "LocalService"), 0);
+  }
+
+  // What "msiexec /fa" does; Wine's msiexec takes the repair only in this form.
+  ASSERT_EQ(Msiexec("/i \"" + Package() + "\" REINSTALL=ALL REINSTALLMODE=vamus", "repair.log"), 0u);
+  ExpectInstalledAndRunning();
+  EXPECT_EQ(InstalledVersions(), Texts{PIVOTRA_VERSION});
+  EXPECT_NE(WaitUntilSubscribed(), before);
+  EXPECT_EQ(ReadFileBytes(kSettings), kAdministratorsSettings);
+}
+
+TEST_F(Deployment, AnUninstallLeavesNothingBehind) {
+  ASSERT_EQ(Install(Package()), 0u);
+  ASSERT_NE(WaitUntilSubscribed(), 0u);
+  ASSERT_TRUE(FileExists(kSettings));
+
+  ASSERT_EQ(Msiexec("/x \"" + Package() + "\"", "uninstall.log"), 0u);
+  ExpectNothingLeft();
+}
+
+TEST_F(Deployment, AFailedRegistrationRollsTheInstallationBack) {
+  // Another service already has the display name: the service cannot be created.
+  ASSERT_EQ(CreateOtherService("PivotraOther", "Pivotra"), static_cast<DWORD>(ERROR_SUCCESS));
+  const std::size_t mark = ProgramLog().Mark();
+  EXPECT_NE(Install(Package()), 0u);
+  ExpectNothingLeft();
+  EXPECT_TRUE(QueryService("PivotraOther"));
+
+  // The registration said why (in its message box, here).
+  EXPECT_NE(ProgramLog().Text(mark).find("\"Couldn't create service\""), std::string::npos);
+}
+
+}  // namespace
