@@ -67,6 +67,7 @@ constexpr const char* kSettingsAfterConnectionOnly =
 // A burst starts many programs, each a Wine process of its own.
 constexpr auto kBurstDeadline = 120s;
 constexpr DWORD kProviderTimeoutMs = 30000;
+constexpr std::chrono::milliseconds kProviderTimeout{kProviderTimeoutMs};
 
 const StatusReport kStartPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING,
                                  SERVICE_ACCEPT_STOP};
@@ -304,13 +305,14 @@ class ServiceLife : public SessionTest {
   }
 
   // One batch of events, each number a "Data" value; back when the sink has taken them all.
-  static void Raise(const std::vector<std::uint32_t>& data, std::uint32_t batches = 1) {
+  static void Raise(const std::vector<std::uint32_t>& data, std::uint32_t batches = 1,
+                    std::chrono::milliseconds timeout = kProviderTimeout) {
     wmitest::Request request;
     request.kind = wmitest::Request::Kind::Deliver;
     request.batches = batches;
     request.data = data;
     std::string error;
-    const auto reply = wmitest::Ask(request, kProviderTimeoutMs, error);
+    const auto reply = wmitest::Ask(request, static_cast<DWORD>(timeout.count()), error);
     ASSERT_TRUE(reply) << error;
     std::string expected = "ok\n";
     for (std::uint32_t i = 0; i < batches; ++i) expected += "indicate 0x0\n";
@@ -541,7 +543,7 @@ TEST_F(ServiceLife, ABurstOfHundredsOfEventsEndsOnItsLastEvent) {
   const auto before = wmitest::AskReport(kProviderTimeoutMs, error);
   ASSERT_TRUE(before) << error;
   // Left, up, right, again and again, the last one Right.
-  ASSERT_NO_FATAL_FAILURE(Raise({0x06, 0x02, 0x04}, kBatches));
+  ASSERT_NO_FATAL_FAILURE(Raise({0x06, 0x02, 0x04}, kBatches, kBurstDeadline));
   ASSERT_TRUE(WaitUntilDecidedOn(service_, "Right", mark, kBurstDeadline));
   // The provider counts the threads of the service: one worker per event, and all have ended.
   std::optional<wmitest::Report> after;
