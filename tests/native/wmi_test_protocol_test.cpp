@@ -98,13 +98,16 @@ TEST(Reports, SurviveTheirText) {
   report.locatorRefs = 1;
   report.servicesRefs = -1;  // something gave back a reference it never had
   report.eventRefs = 3;
+  report.threadsStarted = 300;
+  report.threadsEnded = 299;
   report.subscribed = true;
   report.handler = static_cast<std::uintptr_t>(0xC98950);
   report.journal = {"CreateInstance(IWbemLocator) -> 0x0", "locator released"};
 
   const std::string text = wmitest::FormatReport(report);
   EXPECT_EQ(text,
-            "ok\nprocess 1234\nrefs locator=1 services=-1 events=3\nsubscribed yes\n"
+            "ok\nprocess 1234\nrefs locator=1 services=-1 events=3\n"
+            "threads started=300 ended=299\nsubscribed yes\n"
             "handler 0xC98950\njournal CreateInstance(IWbemLocator) -> 0x0\n"
             "journal locator released\n");
   const auto parsed = wmitest::ParseReport(text);
@@ -113,6 +116,8 @@ TEST(Reports, SurviveTheirText) {
   EXPECT_EQ(parsed->locatorRefs, report.locatorRefs);
   EXPECT_EQ(parsed->servicesRefs, report.servicesRefs);
   EXPECT_EQ(parsed->eventRefs, report.eventRefs);
+  EXPECT_EQ(parsed->threadsStarted, report.threadsStarted);
+  EXPECT_EQ(parsed->threadsEnded, report.threadsEnded);
   EXPECT_EQ(parsed->subscribed, report.subscribed);
   EXPECT_EQ(parsed->handler, report.handler);
   EXPECT_EQ(parsed->journal, report.journal);

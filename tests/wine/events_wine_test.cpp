@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "common/EventData.h"
-#include "common/Bitness.h"
 #include "common/ModuleDirectory.h"
 #include "common/UniqueHandle.h"
 #include "events/EventSink.h"
@@ -36,9 +35,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string BitnessLine() {
-  return QueryWindowsIs64Bit() ? "Running Windows is 64-bit" : "Running Windows is 32-bit";
-}
+// Wine is 64-bit Windows: the 64-bit build runs on it natively, the 32-bit one under WOW64.
+std::string BitnessLine() { return "Running Windows is 64-bit"; }
 
 constexpr const char* kTurnedAway = "[Thread_WMIEvent_G_SensorCtrlEntry] Base IO port under using...";
 constexpr const char* kMarker = "-- test marker --";

@@ -97,7 +97,7 @@ TEST_F(BesideTheProgram, LeftAfterFirstStartLeavesTheDocumentedFile) {
   {
     EXPECT_EQ(monitor.Texts(),
               (std::vector<std::string>{
-                  sizeof(void*) == 8 ? "Running Windows is 64-bit" : "Running Windows is 32-bit",
+                  "Running Windows is 64-bit",  // for the 32-bit build too, under WOW64
                   "Thread_WMIEvent_G_SensorCtrlEntry: Start to access Event...", "Left",
                   "set to be DMDO_90", "Thread_WMIEvent_G_SensorCtrlEntry: Thread terminated"}));
   }

@@ -16,7 +16,6 @@
 #include <thread>
 #include <vector>
 
-#include "common/Bitness.h"
 #include "common/ModuleDirectory.h"
 #include "common/UniqueHandle.h"
 #include "events/EventSink.h"
@@ -41,9 +40,8 @@ constexpr DWORD kChannelTimeoutMs = 10000;
 constexpr const char* kSubscribed = "ExecNotificationQueryAsync OK";
 constexpr const char* kWaitThreadEnds = "Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl: Thread going to terminate";
 
-std::string BitnessLine() {
-  return QueryWindowsIs64Bit() ? "Running Windows is 64-bit" : "Running Windows is 32-bit";
-}
+// Wine is 64-bit Windows: the 64-bit build runs on it natively, the 32-bit one under WOW64.
+std::string BitnessLine() { return "Running Windows is 64-bit"; }
 
 // What Ferrox_Start writes on the calling thread, and the wait thread's first line.
 Lines StartLines() {

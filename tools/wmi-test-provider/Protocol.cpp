@@ -186,6 +186,7 @@ std::string FormatReport(const Report& report) {
       << "process " << report.processId << "\n"
       << "refs locator=" << report.locatorRefs << " services=" << report.servicesRefs
       << " events=" << report.eventRefs << "\n"
+      << "threads started=" << report.threadsStarted << " ended=" << report.threadsEnded << "\n"
       << "subscribed " << (report.subscribed ? "yes" : "no") << "\n"
       << "handler " << Hex(report.handler) << "\n";
   for (const std::string& line : report.journal) out << "journal " << line << "\n";
@@ -215,6 +216,15 @@ std::optional<Report> ParseReport(std::string_view reply) {
   report.locatorRefs = *locators;
   report.servicesRefs = *services;
   report.eventRefs = *events;
+
+  if (!std::getline(in, line)) return std::nullopt;
+  const std::vector<std::string_view> threads = Words(line);
+  if (threads.size() != 3 || threads[0] != "threads") return std::nullopt;
+  const auto started = Field(threads[1], "started");
+  const auto ended = Field(threads[2], "ended");
+  if (!started || !ended) return std::nullopt;
+  report.threadsStarted = *started;
+  report.threadsEnded = *ended;
 
   if (!std::getline(in, line) || (line != "subscribed yes" && line != "subscribed no"))
     return std::nullopt;

@@ -64,9 +64,11 @@ std::optional<Request> ParseRequest(std::string_view line);
 // What the provider saw, as its "report" reply carries it.
 struct Report {
   std::uint32_t processId = 0;  // the process that serves the channel
-  long locatorRefs = 0;   // references still held to its locators
-  long servicesRefs = 0;  // ... to its services objects
-  long eventRefs = 0;     // ... to the event objects it delivered
+  long locatorRefs = 0;     // references still held to its locators
+  long servicesRefs = 0;    // ... to its services objects
+  long eventRefs = 0;       // ... to the event objects it delivered
+  long threadsStarted = 0;  // threads the process began since the provider was loaded
+  long threadsEnded = 0;    // ... and those of them that ended
   bool subscribed = false;
   std::uintptr_t handler = 0;  // the response handler last offered, 0 when none was
   std::vector<std::string> journal;  // the calls it took and the objects that went, in order

@@ -372,5 +372,13 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
   return wmitest::g_factory.QueryInterface(iid, out);
 }
 
+// Every thread the process begins or ends while the DLL is loaded passes here: the report's
+// count of the subscriber's worker threads.
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_THREAD_ATTACH) wmitest::Provider::threadsStarted.fetch_add(1);
+  if (reason == DLL_THREAD_DETACH) wmitest::Provider::threadsEnded.fetch_add(1);
+  return TRUE;
+}
+
 // The channel's thread runs in this DLL until the process ends.
 STDAPI DllCanUnloadNow() { return S_FALSE; }

@@ -6,6 +6,9 @@
 
 namespace wmitest {
 
+std::atomic<long> Provider::threadsStarted{0};
+std::atomic<long> Provider::threadsEnded{0};
+
 Provider& Provider::Instance() {
   static Provider provider;
   return provider;
@@ -61,6 +64,8 @@ std::string Provider::Serve(const Request& request) {
   report.locatorRefs = locatorRefs.load();
   report.servicesRefs = servicesRefs.load();
   report.eventRefs = eventRefs.load();
+  report.threadsStarted = threadsStarted.load();
+  report.threadsEnded = threadsEnded.load();
   std::lock_guard<std::mutex> hold(lock_);
   report.subscribed = handler_ != nullptr;
   report.handler = offered_;

@@ -39,6 +39,9 @@ class Provider {
   std::atomic<long> locatorRefs{0};
   std::atomic<long> servicesRefs{0};
   std::atomic<long> eventRefs{0};
+  // Counted by DllMain, under the loader's lock, where the provider may not yet be made.
+  static std::atomic<long> threadsStarted;
+  static std::atomic<long> threadsEnded;
 
  private:
   Provider() = default;
