@@ -4,7 +4,7 @@ PRESETS := native native-tsan fuzz mingw-i686 mingw-x86_64
 # WMI provider is WMI; the template that the tests of the service host copy for each case.
 wine_prefixes = $(addprefix build/$(1)/,wineprefix wineprefix-wmi wineprefix-template)
 
-.PHONY: all setup build demo demo-interactive package test fuzz soak clean \
+.PHONY: all setup build demo demo-interactive package test fuzz soak soak-i686 clean \
         $(addprefix build-,$(PRESETS)) test-native test-native-tsan test-fuzz test-mingw-i686 \
         test-mingw-x86_64
 
@@ -35,9 +35,13 @@ test-native test-native-tsan test-fuzz: test-%: build-%
 fuzz: build-fuzz
 	PIVOTRA_FUZZ_SECONDS=60 ctest --preset fuzz
 
-# The soak benchmark: two bursts of 10,000 events, with the figures (about ten minutes).
+# The soak benchmark: two bursts of 10,000 events, with the figures (about ten minutes); soak-i686
+# soaks the shipped 32-bit build under 32-bit Wine (much longer: qemu runs it).
 soak: build-mingw-x86_64
 	bench/soak build/mingw-x86_64
+
+soak-i686: build-mingw-i686
+	tools/i386-namespace bench/soak build/mingw-i686
 
 # The 32-bit build's tests run under 32-bit Wine through tools/i386-namespace: where that cannot
 # work, its check says why once and the target fails.

@@ -530,9 +530,9 @@ TEST_F(ServiceLife, ABatchOfTwoEndsOnItsSecondEvent) {
   EXPECT_EQ(TestFlags(), (std::vector<std::uint32_t>{1, 0, 0, 0}));
 }
 
-// Each event object gets a worker thread of its own. In the 32-bit build, where each thread
-// reserves 2 MiB of stack, a thousand of them alive at once would fill the address space: there
-// the burst is that long, and every worker must have started.
+// Each event object gets a worker thread of its own. Under 32-bit Wine, which gives each thread
+// at least 1 MiB of stack, a couple of thousand alive at once would fill the address space:
+// there the burst is a thousand long, and every worker must have started.
 TEST_F(ServiceLife, ABurstOfHundredsOfEventsEndsOnItsLastEvent) {
   Switch("-Service");
   ASSERT_NO_FATAL_FAILURE(StartService());
