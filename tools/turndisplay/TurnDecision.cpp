@@ -1,8 +1,8 @@
 #include "tools/turndisplay/TurnDecision.h"
 
-#include <cctype>
 #include <cstring>
 
+#include "common/TextCase.h"
 #include "orientation/OrientationDecision.h"
 
 namespace turndisplay {
@@ -68,13 +68,7 @@ Decision DecideTurn(const std::optional<DisplayMode>& current, Orientation wante
 }
 
 bool IsInteractiveWindowStation(const std::string& name) {
-  constexpr const char* kInteractive = "WinSta0";
-  if (name.size() != std::strlen(kInteractive)) return false;
-  for (std::size_t i = 0; i < name.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(name[i])) !=
-        std::tolower(static_cast<unsigned char>(kInteractive[i])))
-      return false;
-  return true;
+  return EqualsIgnoringCase(name, "WinSta0");
 }
 
 }  // namespace turndisplay
