@@ -16,6 +16,7 @@
 #include "common/ModuleDirectory.h"
 #include "common/UniqueHandle.h"
 #include "tests/support/Eventually.h"
+#include "tests/support/RegistrationKeys.h"
 #include "tests/support/ServiceSession.h"
 #include "tests/support/SettingsTexts.h"
 #include "tests/support/TempDir.h"
@@ -38,12 +39,6 @@ const std::string kDirectory = ProgramFiles() + "\\Pivotra";
 const std::string kProgram = kDirectory + "\\Pivotra.EXE";
 const std::string kDisplayProgram = kDirectory + "\\TurnDisplay.exe";
 const std::string kSettings = kDirectory + "\\GSensor_Setting.ini";
-constexpr const char* kAppIdKey = "AppID\\{5A1C3E27-94B0-4D6F-A812-3C7E9D40B615}";
-constexpr const char* kExeKey = "AppID\\Pivotra.EXE";
-constexpr const char* kTypeLibKey = "TypeLib\\{8E2D41B9-07C3-4A5E-B6F1-92D05C7A3E48}";
-constexpr const char* kServiceKey = "System\\CurrentControlSet\\Services\\Pivotra";
-constexpr const char* kEventSourceKey =
-    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Pivotra";
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 

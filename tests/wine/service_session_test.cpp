@@ -16,6 +16,7 @@
 #include "common/UniqueHandle.h"
 #include "service/win32_service_description.h"
 #include "tests/support/Eventually.h"
+#include "tests/support/RegistrationKeys.h"
 #include "tests/support/ServiceSession.h"
 #include "tests/support/TempDir.h"
 
@@ -28,12 +29,6 @@ constexpr const char* kService = "Pivotra";
 constexpr const char* kDirectory = "C:\\Program Files\\Pivotra";
 constexpr const char* kProgram = "C:\\Program Files\\Pivotra\\Pivotra.EXE";
 constexpr const char* kAppId = "{5A1C3E27-94B0-4D6F-A812-3C7E9D40B615}";
-constexpr const char* kAppIdKey = "AppID\\{5A1C3E27-94B0-4D6F-A812-3C7E9D40B615}";
-constexpr const char* kExeKey = "AppID\\Pivotra.EXE";
-constexpr const char* kServiceKey = "System\\CurrentControlSet\\Services\\Pivotra";
-constexpr const char* kEventSourceKey =
-    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Pivotra";
-constexpr const char* kTypeLibKey = "TypeLib\\{8E2D41B9-07C3-4A5E-B6F1-92D05C7A3E48}";
 constexpr const char* kTypeLibVersionKey = "TypeLib\\{8E2D41B9-07C3-4A5E-B6F1-92D05C7A3E48}\\1.0";
 // The type library names the platform of its build.
 constexpr const char* kTypeLibFileKey =
