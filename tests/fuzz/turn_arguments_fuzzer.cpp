@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/fuzz/FuzzCheck.h"
-#include "tools/turndisplay/TurnDecision.h"
+#include "turndisplay/TurnDecision.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::string> words{"TurnDisplay.exe"};

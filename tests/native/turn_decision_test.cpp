@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/turndisplay/RotationRules.h"
-#include "tools/turndisplay/TurnDecision.h"
-#include "tools/turndisplay/TurnOutcome.h"
+#include "turndisplay/RotationRules.h"
+#include "turndisplay/TurnDecision.h"
+#include "turndisplay/TurnOutcome.h"
 
 namespace {
 

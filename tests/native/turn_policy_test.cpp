@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/support/TempDir.h"
-#include "tools/turndisplay/TurnPolicy.h"
+#include "turndisplay/TurnPolicy.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/turndisplay/TurnOutcome.h"
-#include "tools/turndisplay/TurnProgram.h"
+#include "turndisplay/TurnOutcome.h"
+#include "turndisplay/TurnProgram.h"
 
 namespace {
 

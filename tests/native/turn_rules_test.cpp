@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/turndisplay/DisplayChoice.h"
-#include "tools/turndisplay/RotationRules.h"
+#include "turndisplay/DisplayChoice.h"
+#include "turndisplay/RotationRules.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "tools/turndisplay/TurnOutcome.h"
+#include "turndisplay/TurnOutcome.h"
 
 #include "common/Format.h"
-#include "tools/turndisplay/RotationRules.h"
+#include "turndisplay/RotationRules.h"
 
 namespace turndisplay {
 

@@ -7,9 +7,9 @@
 #include <exception>
 
 #include "common/DebugPrint.h"
-#include "tools/turndisplay/TurnDecision.h"
-#include "tools/turndisplay/TurnProgram.h"
-#include "tools/turndisplay/win32_turn_platform.h"
+#include "turndisplay/TurnDecision.h"
+#include "turndisplay/TurnProgram.h"
+#include "turndisplay/win32_turn_platform.h"
 
 namespace {
 

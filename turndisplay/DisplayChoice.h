@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/turndisplay/TurnPolicy.h"
+#include "turndisplay/TurnPolicy.h"
 
 // Which display to turn: the built-in panel, found among the active display paths by its
 // connector, or the primary display.

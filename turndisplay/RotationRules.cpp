@@ -1,4 +1,4 @@
-#include "tools/turndisplay/RotationRules.h"
+#include "turndisplay/RotationRules.h"
 
 namespace turndisplay {
 

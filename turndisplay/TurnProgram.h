@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/turndisplay/TurnPlatform.h"
+#include "turndisplay/TurnPlatform.h"
 
 namespace turndisplay {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "tools/turndisplay/TurnOutcome.h"
-#include "tools/turndisplay/TurnPolicy.h"
+#include "turndisplay/TurnOutcome.h"
+#include "turndisplay/TurnPolicy.h"
 
 // Whether the screen may turn at all: the policy, the user's lock, an application's hold,
 // Windows' own rotation and the machine's posture, in this order.

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/turndisplay/DisplayChoice.h"
-#include "tools/turndisplay/TurnDecision.h"
-#include "tools/turndisplay/TurnPolicy.h"
+#include "turndisplay/DisplayChoice.h"
+#include "turndisplay/TurnDecision.h"
+#include "turndisplay/TurnPolicy.h"
 
 // Every Windows call of the display-rotation program, and nothing else: the real one on
 // Windows, a fake in the native tests.

@@ -1,4 +1,4 @@
-#include "tools/turndisplay/TurnDecision.h"
+#include "turndisplay/TurnDecision.h"
 
 #include <cstring>
 

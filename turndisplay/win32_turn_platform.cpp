@@ -1,4 +1,4 @@
-#include "tools/turndisplay/win32_turn_platform.h"
+#include "turndisplay/win32_turn_platform.h"
 
 #include <windows.h>
 
@@ -9,7 +9,7 @@
 #include "common/ModuleDirectory.h"
 #include "common/UniqueHandle.h"
 #include "orientation/SettingsFile.h"
-#include "tools/turndisplay/RotationRules.h"
+#include "turndisplay/RotationRules.h"
 
 namespace turndisplay {
 

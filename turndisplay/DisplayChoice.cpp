@@ -1,4 +1,4 @@
-#include "tools/turndisplay/DisplayChoice.h"
+#include "turndisplay/DisplayChoice.h"
 
 #include <utility>
 

@@ -1,10 +1,10 @@
-#include "tools/turndisplay/TurnProgram.h"
+#include "turndisplay/TurnProgram.h"
 
 #include <string>
 
 #include "orientation/SettingsFile.h"
-#include "tools/turndisplay/RotationRules.h"
-#include "tools/turndisplay/TurnOutcome.h"
+#include "turndisplay/RotationRules.h"
+#include "turndisplay/TurnOutcome.h"
 
 namespace turndisplay {
 

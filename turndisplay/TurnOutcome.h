@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "tools/turndisplay/TurnDecision.h"
+#include "turndisplay/TurnDecision.h"
 
 // Everything the display-rotation program can end with, its exit code and its one line.
 namespace turndisplay {

@@ -1,4 +1,4 @@
-#include "tools/turndisplay/TurnPolicy.h"
+#include "turndisplay/TurnPolicy.h"
 
 #include <iterator>
 
