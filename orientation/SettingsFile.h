@@ -12,6 +12,9 @@ inline constexpr const char* kFileName = "GSensor_Setting.ini";
 inline constexpr const char* kSection = "G-SensorCtrl";
 
 inline constexpr const char* kLastOrientation = "GSensorLastOrientation";
+// The orientation a decision asked for that the screen does not show yet (0: none). Written only
+// when it changes, so a screen that turns at once never adds it to the file.
+inline constexpr const char* kPendingOrientation = "GSensorPendingOrientation";
 
 inline constexpr const char* kPortBase = "PortBase";
 inline constexpr const char* kGSensorDevice = "G_SensorDevice";

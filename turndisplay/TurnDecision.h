@@ -14,7 +14,7 @@ using Orientation = std::uint32_t;
 
 // What the program was asked to do.
 struct Request {
-  bool restore;             // "restore": turn to the orientation the service stored last
+  bool restore;             // "restore": the orientation the service waits for, else the one shown
   Orientation orientation;  // the angle's orientation, when not restoring
 };
 

@@ -21,6 +21,12 @@ struct ModeFields {
   std::uint32_t orientation;
 };
 
+// What the service saved: the orientation the screen shows, and the one it still waits for.
+struct SavedOrientations {
+  std::uint32_t shown = 0;
+  std::uint32_t pending = 0;
+};
+
 class TurnPlatform {
  public:
   virtual ~TurnPlatform() = default;
@@ -42,9 +48,9 @@ class TurnPlatform {
   virtual RegistryRead ReadPolicyValue(const char* valueName) = 0;
   // The directory of the program, with its trailing backslash.
   virtual std::string ProgramDirectory() = 0;
-  // "GSensorLastOrientation" of the settings file at path (0 when the value is missing); none
-  // when the file is missing.
-  virtual std::optional<std::uint32_t> StoredOrientation(const std::string& path) = 0;
+  // "GSensorLastOrientation" and "GSensorPendingOrientation" of the settings file at path (0
+  // when a value is missing); none when the file is missing.
+  virtual std::optional<SavedOrientations> ReadSavedOrientations(const std::string& path) = 0;
   // One line on stderr and the debugger stream.
   virtual void Say(const std::string& line) = 0;
 };

@@ -48,9 +48,15 @@ Report Decide(TurnPlatform& platform, int argc, const char* const* argv) {
   report.wanted = request->orientation;
   if (request->restore) {
     report.settingsFile = platform.ProgramDirectory() + settings::kFileName;
-    report.stored = platform.StoredOrientation(report.settingsFile);
-    const std::optional<Orientation> restored =
-        report.stored ? RestoredOrientation(*report.stored) : std::nullopt;
+    const std::optional<SavedOrientations> saved =
+        platform.ReadSavedOrientations(report.settingsFile);
+    if (saved) report.stored = saved->shown;
+    std::optional<Orientation> restored;
+    if (saved) {
+      // The orientation the service still waits for comes first: the screen should show it.
+      restored = RestoredOrientation(saved->pending);
+      if (!restored) restored = RestoredOrientation(saved->shown);
+    }
     if (!restored) {
       report.outcome = Outcome::NothingToRestore;
       return report;

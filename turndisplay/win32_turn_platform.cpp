@@ -196,11 +196,13 @@ RegistryRead Win32TurnPlatform::ReadPolicyValue(const char* valueName) {
 
 std::string Win32TurnPlatform::ProgramDirectory() { return GetModuleDirectory(true); }
 
-std::optional<std::uint32_t> Win32TurnPlatform::StoredOrientation(const std::string& path) {
+std::optional<SavedOrientations> Win32TurnPlatform::ReadSavedOrientations(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     return std::nullopt;
-  return ::GetPrivateProfileIntA(settings::kSection, settings::kLastOrientation, 0, path.c_str());
+  return SavedOrientations{
+      ::GetPrivateProfileIntA(settings::kSection, settings::kLastOrientation, 0, path.c_str()),
+      ::GetPrivateProfileIntA(settings::kSection, settings::kPendingOrientation, 0, path.c_str())};
 }
 
 // Started by the service, the program has no console: the debugger stream keeps the line.

@@ -16,7 +16,7 @@ class Win32TurnPlatform final : public TurnPlatform {
   std::int32_t ChangeMode(const std::string& device, const DisplayMode& mode) override;
   RegistryRead ReadPolicyValue(const char* valueName) override;
   std::string ProgramDirectory() override;
-  std::optional<std::uint32_t> StoredOrientation(const std::string& path) override;
+  std::optional<SavedOrientations> ReadSavedOrientations(const std::string& path) override;
   void Say(const std::string& line) override;
 };
 

@@ -38,7 +38,7 @@ class FakePlatform final : public TurnPlatform {
                                              {"D2", {kFields, 1920, 1080, 0}}};
   std::int32_t changeResult = 0;
   std::map<std::string, RegistryRead> policy;
-  std::optional<std::uint32_t> stored;
+  std::optional<SavedOrientations> stored;
 
   std::vector<Change> changes;
   std::vector<std::string> lines;
@@ -59,7 +59,7 @@ class FakePlatform final : public TurnPlatform {
     return found != policy.end() ? found->second : RegistryRead{kErrorFileNotFound, 0, 0, 0};
   }
   std::string ProgramDirectory() override { return "C:\\Pivotra\\"; }
-  std::optional<std::uint32_t> StoredOrientation(const std::string& path) override {
+  std::optional<SavedOrientations> ReadSavedOrientations(const std::string& path) override {
     return path == kSettings ? stored : std::nullopt;
   }
   void Say(const std::string& line) override { lines.push_back(line); }
@@ -112,14 +112,17 @@ const Story kStories[] = {
      {"TurnDisplay: the display driver refused 90 degrees for the built-in panel D1: "
       "DISP_CHANGE_BADMODE (-2)"}},
     {"after sign-in the stored orientation comes back", "restore",
-     [](FakePlatform& p) { p.stored = 1; }, 0, {{"D2", {1920, 1080, 2}}},
+     [](FakePlatform& p) { p.stored = {{1, 0}}; }, 0, {{"D2", {1920, 1080, 2}}},
      {"TurnDisplay: turned the built-in panel D2 to 180 degrees"}},
     {"restore follows the same rules", "restore",
-     [](FakePlatform& p) { p.stored = 4; p.autoRotationState = 0x01; }, 3, {},
+     [](FakePlatform& p) { p.stored = {{4, 0}}; p.autoRotationState = 0x01; }, 3, {},
      {"TurnDisplay: the user has locked screen rotation; the built-in panel D2" + kStays}},
     {"restore without a settings file", "restore", [](FakePlatform&) {}, 1, {},
      {"TurnDisplay: no orientation to restore: C:\\Pivotra\\GSensor_Setting.ini cannot be read"}},
-    {"restore with no orientation stored", "restore", [](FakePlatform& p) { p.stored = 0; }, 1,
+    {"restore turns to the orientation the service still waits for", "restore",
+     [](FakePlatform& p) { p.stored = {{2, 3}}; }, 0, {{"D2", {1080, 1920, 3}}},
+     {"TurnDisplay: turned the built-in panel D2 to 270 degrees"}},
+    {"restore with no orientation stored", "restore", [](FakePlatform& p) { p.stored = {{0, 7}}; }, 1,
      {},
      {"TurnDisplay: no orientation to restore: GSensorLastOrientation is 0 in "
       "C:\\Pivotra\\GSensor_Setting.ini"}},

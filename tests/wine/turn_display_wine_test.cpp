@@ -263,9 +263,13 @@ TEST(TurnDisplay, RestoreAsksForTheStoredOrientationsAngle) {
   const std::string settings = directory.File("GSensor_Setting.ini");
   ASSERT_TRUE(::CopyFileA(ProgramPath().c_str(), program.c_str(), FALSE));
 
-  const std::pair<char, std::string> stored[] = {{'1', "180"}, {'2', "0"}, {'3', "270"}, {'4', "90"}};
+  // The orientation the service still waits for comes before the one it shows.
+  const std::pair<std::string, std::string> stored[] = {
+      {"GSensorLastOrientation=1", "180"}, {"GSensorLastOrientation=2", "0"},
+      {"GSensorLastOrientation=3", "270"}, {"GSensorLastOrientation=4", "90"},
+      {"GSensorLastOrientation=2\r\nGSensorPendingOrientation=4", "90"}};
   for (const auto& [value, angle] : stored) {
-    WriteFileBytes(settings, std::string("[G-SensorCtrl]\r\nGSensorLastOrientation=") + value);
+    WriteFileBytes(settings, "[G-SensorCtrl]\r\n" + value);
     const Finished run = RunTurnDisplay("restore", program);
     ASSERT_TRUE(run.ended);
     const bool already = AngleText(before->orientation) == angle;
