@@ -38,6 +38,9 @@ namespace service_control {
 inline constexpr std::uint32_t kOwnProcess = 0x10;  // SERVICE_WIN32_OWN_PROCESS
 inline constexpr std::uint32_t kAcceptStop = 1;     // SERVICE_ACCEPT_STOP
 
+// Every status report carries the controls the service takes.
+inline constexpr std::uint32_t kControlsAccepted = kAcceptStop;
+
 enum State : std::uint32_t {
   kStopped = 1,
   kStartPending = 2,

@@ -59,7 +59,7 @@ void CServiceModule::Init(ComClassEntry* classTable, HINSTANCE instance, UINT se
   m_status = {};
   m_status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
   m_status.dwCurrentState = SERVICE_STOPPED;
-  m_status.dwControlsAccepted = SERVICE_ACCEPT_STOP;
+  m_status.dwControlsAccepted = service_control::kControlsAccepted;
   // Manual reset: whoever waits after the routine has ended finds it set.
   m_serviceMainEnded.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
 }
@@ -110,7 +110,8 @@ BOOL CServiceModule::StartDispatcher() {
 }
 
 SERVICE_STATUS_HANDLE CServiceModule::RegisterControlHandler() {
-  return ::RegisterServiceCtrlHandlerA(m_serviceName, HandlerEntry);
+  // The extended handler: session and power controls come only to it.
+  return ::RegisterServiceCtrlHandlerExA(m_serviceName, HandlerEntry, nullptr);
 }
 
 DWORD CServiceModule::OpenMessageQueue() {
@@ -181,10 +182,12 @@ void WINAPI ServiceMainEntry(DWORD argc, LPSTR* argv) {
   }
 }
 
-void WINAPI HandlerEntry(DWORD control) {
+DWORD WINAPI HandlerEntry(DWORD control, DWORD, LPVOID, LPVOID) {
   try {
     g_serviceModule.Handler(control);
   } catch (...) {
     // A control request that cannot be handled is dropped.
   }
+  // Every control is answered as taken, as interrogate must be.
+  return NO_ERROR;
 }

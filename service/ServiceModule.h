@@ -88,4 +88,4 @@ extern CServiceModule g_serviceModule;
 
 // What the service control dispatcher calls.
 void WINAPI ServiceMainEntry(DWORD argc, LPSTR* argv);
-void WINAPI HandlerEntry(DWORD control);
+DWORD WINAPI HandlerEntry(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context);

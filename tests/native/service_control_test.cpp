@@ -41,7 +41,7 @@ class FakeModule {
   struct Status {
     std::uint32_t dwServiceType = kOwnProcess;
     std::uint32_t dwCurrentState = kStopped;
-    std::uint32_t dwControlsAccepted = kAcceptStop;
+    std::uint32_t dwControlsAccepted = kControlsAccepted;
     std::uint32_t dwWin32ExitCode = 0;
     std::uint32_t dwServiceSpecificExitCode = 0;
     std::uint32_t dwCheckPoint = 0;
@@ -220,7 +220,7 @@ TEST_F(ServiceControl, StartAndStopReportInOrder) {
             (Calls{"CServiceModule::Run() ...", "Exit from CServiceModule::Run()"}));
   EXPECT_EQ(module.m_status.dwServiceType, kOwnProcess);
   EXPECT_EQ(module.m_status.dwCurrentState, kStopped);
-  EXPECT_EQ(module.m_status.dwControlsAccepted, kAcceptStop);
+  EXPECT_EQ(module.m_status.dwControlsAccepted, kControlsAccepted);
   EXPECT_EQ(module.m_status.dwWin32ExitCode, 0u);
   EXPECT_EQ(module.m_status.dwCheckPoint, 0u);
   EXPECT_EQ(module.m_status.dwWaitHint, 0u);

@@ -24,6 +24,7 @@
 #include "common/ModuleDirectory.h"
 #include "common/UniqueHandle.h"
 #include "tests/support/Eventually.h"
+#include "service/ServiceControl.h"
 #include "tests/support/ServiceSession.h"
 #include "tests/support/SettingsTexts.h"
 #include "tests/support/TempDir.h"
@@ -69,12 +70,12 @@ constexpr auto kBurstDeadline = 120s;
 constexpr DWORD kProviderTimeoutMs = 30000;
 constexpr std::chrono::milliseconds kProviderTimeout{kProviderTimeoutMs};
 
-const StatusReport kStartPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING,
-                                 SERVICE_ACCEPT_STOP};
-const StatusReport kRunning{SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING, SERVICE_ACCEPT_STOP};
-const StatusReport kStopPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOP_PENDING,
-                                SERVICE_ACCEPT_STOP};
-const StatusReport kStopped{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, SERVICE_ACCEPT_STOP};
+// Every report carries the controls the service takes.
+constexpr DWORD kAccepted = service_control::kControlsAccepted;
+const StatusReport kStartPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, kAccepted};
+const StatusReport kRunning{SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING, kAccepted};
+const StatusReport kStopPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOP_PENDING, kAccepted};
+const StatusReport kStopped{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, kAccepted};
 
 // Wine is 64-bit Windows: the 64-bit build runs on it natively, the 32-bit one under WOW64.
 std::string BitnessLine() { return "Running Windows is 64-bit"; }

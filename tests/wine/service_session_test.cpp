@@ -17,6 +17,7 @@
 #include "service/win32_service_description.h"
 #include "tests/support/Eventually.h"
 #include "tests/support/RegistrationKeys.h"
+#include "service/ServiceControl.h"
 #include "tests/support/ServiceSession.h"
 #include "tests/support/TempDir.h"
 
@@ -41,10 +42,12 @@ const Texts kReregisterLines{"CServiceModule::RegisterServer...",
                              "Stopping Pivotra Control Service code...", "Ferrox stopped",
                              "Exit from CServiceModule::RegisterServer"};
 
-const StatusReport kStartPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, SERVICE_ACCEPT_STOP};
-const StatusReport kRunning{SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING, SERVICE_ACCEPT_STOP};
-const StatusReport kStopPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOP_PENDING, SERVICE_ACCEPT_STOP};
-const StatusReport kStopped{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, SERVICE_ACCEPT_STOP};
+// Every report carries the controls the service takes.
+constexpr DWORD kAccepted = service_control::kControlsAccepted;
+const StatusReport kStartPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, kAccepted};
+const StatusReport kRunning{SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING, kAccepted};
+const StatusReport kStopPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOP_PENDING, kAccepted};
+const StatusReport kStopped{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, kAccepted};
 
 // One row of the registration states: what a switch leaves, whatever came before.
 struct Registration {
