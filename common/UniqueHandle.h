@@ -80,6 +80,12 @@ struct EventSource {
   static void close(pointer value) noexcept { ::DeregisterEventSource(value); }
 };
 
+struct PowerNotification {
+  using pointer = HPOWERNOTIFY;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer value) noexcept { ::UnregisterPowerSettingNotification(value); }
+};
+
 struct Bstr {
   using pointer = BSTR;
   static pointer invalid() noexcept { return nullptr; }
@@ -94,3 +100,4 @@ using unique_hkey = UniqueResource<handle_traits::RegistryKey>;
 using unique_schandle = UniqueResource<handle_traits::ServiceHandle>;
 using unique_event_source = UniqueResource<handle_traits::EventSource>;
 using unique_bstr = UniqueResource<handle_traits::Bstr>;
+using unique_power_notification = UniqueResource<handle_traits::PowerNotification>;

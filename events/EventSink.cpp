@@ -35,7 +35,8 @@ EventSink::EventSink()
       m_countDown(0),
       m_countUp(0),
       m_countRight(0),
-      m_countLeft(0) {
+      m_countLeft(0),
+      m_pendingOrientation(0) {
   LoadSinkSettings(*this);
 }
 

@@ -5,10 +5,12 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <optional>
 
 #include "common/DebugPrint.h"
 #include "common/OrientationTypes.h"
 #include "orientation/IniFile.h"
+#include "orientation/ProgramOutcome.h"
 
 // The COM object that receives the firmware's orientation events from WMI, and the holder of
 // the orientation control's state: the settings file, the settings read from it and the
@@ -32,6 +34,9 @@ class EventSink final : public IWbemObjectSink {
   // The same as DebugPrint; it uses nothing of a sink.
   static void Log(const char* format, ...) PIVOTRA_PRINTF(1, 2);
 
+  // Starts the display program for a kind and waits, bounded, for what it did; none for a kind
+  // outside 0 to 3.
+  std::optional<ProgramOutcome> RotateAndAwait(RotationKind kind);
   // The rotation launcher: 1 for kinds 0 to 3, whether or not the program started; else 0.
   std::int32_t RequestRotation(RotationKind kind);
   // "-" for no text; one of the launcher's result codes.
@@ -54,6 +59,8 @@ class EventSink final : public IWbemObjectSink {
   std::uint32_t m_countUp;
   std::uint32_t m_countRight;
   std::uint32_t m_countLeft;
+  // The OrientationCode a decision asked for that the screen does not show yet; 0 for none.
+  std::uint32_t m_pendingOrientation;
 
  private:
   // Only Release destroys a sink; no virtual destructor, as COM objects go.

@@ -12,6 +12,7 @@
 #include "common/WorkerThread.h"
 #include "events/EventSink.h"
 #include "orientation/SettingsFile.h"
+#include "orientation/win32_catch_up.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -142,6 +143,8 @@ void SubscribeInApartment() {
     return;
   }
   DebugPrint("ExecNotificationQueryAsync OK");
+  // Catch-ups work on the sink too, from now until the process ends.
+  PublishSink(sink.Get());
 
   // The subscription is never cancelled: every reference above stays held until the process ends.
   IdleForever();

@@ -18,6 +18,12 @@ const OrientationRow& DecodeOrientation(std::uint8_t eventByte) {
   return kRows[(eventByte & kOrientationMask) >> 1];
 }
 
+const OrientationRow* FindOrientation(std::uint32_t code) {
+  for (const OrientationRow& row : kRows)
+    if (static_cast<std::uint32_t>(row.code) == code) return &row;
+  return nullptr;
+}
+
 RotationDecision DecideRotation(std::uint32_t storedOrientation, OrientationCode decoded,
                                 std::uint32_t count, std::uint32_t threshold) {
   if (storedOrientation == static_cast<std::uint32_t>(decoded))

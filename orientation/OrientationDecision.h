@@ -19,6 +19,9 @@ inline constexpr std::uint8_t kOrientationMask = 6;
 
 const OrientationRow& DecodeOrientation(std::uint8_t eventByte);
 
+// The row of a stored OrientationCode (1 to 4); null for any other value.
+const OrientationRow* FindOrientation(std::uint32_t code);
+
 enum class RotationDecision {
   AlreadyStored,    // the decoded orientation is the stored one
   NotEnoughEvents,  // its counter is still below the threshold

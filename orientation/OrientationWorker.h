@@ -1,60 +1,17 @@
 #pragma once
 
-#include <atomic>
-#include <chrono>
 #include <cstdint>
 
+#include "common/CatchUpTrigger.h"
 #include "common/DebugPrint.h"
 #include "common/EventData.h"
+#include "orientation/IoPort.h"
 #include "orientation/OrientationDecision.h"
+#include "orientation/RotationLauncher.h"
+#include "orientation/ScreenRecord.h"
 #include "orientation/SettingsFile.h"
 
-// 1 while a worker decides on an event: one decision at a time touches the counters, the
-// settings file and the launcher.
-extern std::atomic<std::int32_t> IoPortBusy;
-
-// Set by a worker that the guard turned away. Whoever holds the guard next clears it just
-// before it reads EventDataByte, so the byte of the last event is always decided on.
-extern std::atomic<std::int32_t> IoPortEventPending;
-
-// The sequence number of the event byte decided on last; only the guard's holder touches it.
-// A byte that still carries it has been counted already.
-extern std::uint32_t IoPortDecidedSequence;
-
-// Set when the service begins to stop: from then on no decision begins.
-extern std::atomic<bool> IoPortClosing;
-
 namespace orientation_worker {
-
-// The indivisible test-and-set: true when this caller now holds the guard. Once the service
-// stops, a caller that wins it gives it back at once.
-inline bool TakeIoPort() {
-  if (IoPortBusy.exchange(1) != 0) return false;
-  if (!IoPortClosing.load()) return true;
-  IoPortBusy.store(0);
-  return false;
-}
-
-// Releases the guard however the decision ends.
-class IoPortHold {
- public:
-  IoPortHold() = default;
-  ~IoPortHold() { IoPortBusy.store(0); }
-  IoPortHold(const IoPortHold&) = delete;
-  IoPortHold& operator=(const IoPortHold&) = delete;
-};
-
-// Leaves the mark for whoever holds the guard, then tries it once more: true when this caller
-// holds it now. The holder looks at the mark only after it has released the guard.
-inline bool MarkAndRetake() {
-  IoPortEventPending.store(1);
-  return TakeIoPort();
-}
-
-// For the stop: no decision begins from now on, and the one in progress, if any, is given up
-// to bound to finish its writes. True when none is at work any more; the guard then stays
-// taken for good.
-bool CloseIoPort(std::chrono::milliseconds bound);
 
 template <typename Sink>
 std::uint32_t& CounterOf(Sink& sink, OrientationCode code) {
@@ -85,27 +42,53 @@ void DecideOnLatestEvent(Sink& sink) {
 
   std::uint32_t& count = CounterOf(sink, row.code);
   ++count;
-  if (DecideRotation(stored, row.code, count, sink.m_activeRotationCount) ==
-      RotationDecision::Rotate) {
-    // The orientation counts as reached whether or not the program could be started.
-    sink.RequestRotation(row.kind);
-    sink.m_iniFile.WriteInt(settings::kSection, settings::kLastOrientation,
-                            static_cast<std::uint32_t>(row.code));
-    sink.m_countDown = sink.m_countUp = sink.m_countRight = sink.m_countLeft = 0;
-    for (const TestFlag& flag : TestFlagsFor(row.code))
-      sink.m_iniFile.WriteInt(settings::kSection, flag.key, flag.value);
+  switch (DecideRotation(stored, row.code, count, sink.m_activeRotationCount)) {
+    case RotationDecision::Rotate:
+      TurnAndRecord(sink, row);
+      break;
+    case RotationDecision::AlreadyStored:
+      DropPending(sink, row);
+      break;
+    case RotationDecision::NotEnoughEvents:
+      break;
   }
   Sink::Log("Thread_WMIEvent_G_SensorCtrlEntry: Thread terminated");
 }
 
-// With the guard taken: decides, then decides again while turned-away workers leave marks.
+// With the guard held: asks the display program again for the orientation still pending, if
+// any. Nothing is started when nothing is pending; the line says so.
 template <typename Sink>
-void DecideWhileMarked(Sink& sink) {
-  do {
-    IoPortHold hold;
-    IoPortEventPending.store(0);  // every mark left so far is covered by the read below
-    DecideOnLatestEvent(sink);
-  } while (IoPortEventPending.load() != 0 && TakeIoPort());
+void CatchUpOnPending(Sink& sink, CatchUpTrigger trigger) {
+  const OrientationRow* pending = FindOrientation(sink.m_pendingOrientation);
+  if (pending == nullptr) {
+    Sink::Log("Nothing to catch up after %s", TriggerName(trigger));
+    return;
+  }
+  Sink::Log("Catching up after %s: %s %s", TriggerName(trigger), launcher::kProgramName,
+            launcher::FindRotation(pending->kind)->angle);
+  TurnAndRecord(sink, *pending);
+}
+
+// With the guard taken: decides (on the latest event when event is set), catches up when a
+// trigger is marked, then does it again while turned-away callers leave marks.
+template <typename Sink>
+void DecideWhileMarked(Sink& sink, bool event) {
+  for (;;) {
+    {
+      IoPortHold hold;
+      if (event) {
+        IoPortEventPending.store(0);  // every mark left so far is covered by the read below
+        DecideOnLatestEvent(sink);
+      }
+      const auto trigger = static_cast<CatchUpTrigger>(IoPortCatchUp.exchange(0));
+      if (trigger != CatchUpTrigger::None) CatchUpOnPending(sink, trigger);
+    }
+    // Marks are looked at only once the guard is free: a caller turned away meanwhile either
+    // takes it itself or leaves its mark where this sees it.
+    if (IoPortEventPending.load() == 0 && IoPortCatchUp.load() == 0) return;
+    if (!TakeIoPort()) return;
+    event = IoPortEventPending.load() != 0;
+  }
 }
 
 }  // namespace orientation_worker
@@ -124,7 +107,7 @@ void RunOrientationWorker(Sink* sink) {
     DebugPrint("[Thread_WMIEvent_G_SensorCtrlEntry] Base IO port under using...");
     if (!MarkAndRetake()) return;
   }
-  DecideWhileMarked(*sink);
+  DecideWhileMarked(*sink, true);
 }
 
 // Starts the worker of the event byte just stored: start(sink) is true when its thread runs.
@@ -135,5 +118,23 @@ void StartOrientationWorker(Sink& sink, Start start) {
   using namespace orientation_worker;
   if (start(&sink)) return;
   DebugPrint("[Thread_WMIEvent_G_SensorCtrlEntry] No thread for the event, deciding in place...");
-  if (MarkAndRetake()) DecideWhileMarked(sink);
+  if (MarkAndRetake()) DecideWhileMarked(sink, true);
+}
+
+// A catch-up for trigger, through the same guard as the decisions: the mark first, so that
+// whoever holds the guard, or this caller once it has it, asks for the pending orientation.
+// Without a sink yet (no subscription has made one), the mark waits for the first holder.
+template <typename Sink>
+void RunCatchUp(Sink* sink, CatchUpTrigger trigger) {
+  using namespace orientation_worker;
+  IoPortCatchUp.store(static_cast<std::int32_t>(trigger));
+  if (sink == nullptr || !TakeIoPort()) return;
+  DecideWhileMarked(*sink, false);
+}
+
+// Once the first sink exists: a catch-up marked before there was one.
+template <typename Sink>
+void RunOwedCatchUp(Sink& sink) {
+  using namespace orientation_worker;
+  if (IoPortCatchUp.load() != 0 && TakeIoPort()) DecideWhileMarked(sink, false);
 }

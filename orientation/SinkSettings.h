@@ -4,11 +4,12 @@
 
 #include "common/Bitness.h"
 #include "common/ModuleDirectory.h"
+#include "orientation/OrientationDecision.h"
 #include "orientation/SettingsFile.h"
 
 // The event sink's construction from the settings file. Sink is the event sink, or a test's
-// stand-in with the same fields; its counters and reference count start at 0 and its
-// m_iniFile was built without a file name.
+// stand-in with the same fields; its counters, pending orientation and reference count start at
+// 0 and its m_iniFile was built without a file name.
 template <typename Sink>
 void LoadSinkSettings(Sink& sink) {
   // The sink's file is the one g_iniFile addresses; its path is set whole, its name left empty.
@@ -30,6 +31,15 @@ void LoadSinkSettings(Sink& sink) {
       sink.m_iniFile.WriteInt(settings::kSection, tuning.key, tuning.defaultValue);
     }
   }
+
+  // An orientation still pending from the last run is kept for the next catch-up; one the screen
+  // is taken to show (every start stores Down) or no orientation at all is none.
+  const std::uint32_t pending =
+      sink.m_iniFile.GetInt(settings::kSection, settings::kPendingOrientation, 0);
+  const std::uint32_t shown = sink.m_iniFile.GetInt(settings::kSection, settings::kLastOrientation, 0);
+  sink.m_pendingOrientation = FindOrientation(pending) != nullptr && pending != shown ? pending : 0;
+  if (pending != sink.m_pendingOrientation)
+    sink.m_iniFile.WriteInt(settings::kSection, settings::kPendingOrientation, 0);
 
   sink.m_is64BitWindows = QueryWindowsIs64Bit() ? 1 : 0;
   Sink::Log(sink.m_is64BitWindows ? "Running Windows is 64-bit" : "Running Windows is 32-bit");

@@ -2,6 +2,8 @@
 
 #include <wtsapi32.h>
 
+#include "orientation/win32_closing_signal.h"
+
 std::uint32_t Win32UserSessions::ActiveConsoleSessionId() {
   return ::WTSGetActiveConsoleSessionId();
 }
@@ -12,9 +14,10 @@ unique_handle Win32UserSessions::QueryUserToken(std::uint32_t sessionId) {
   return token;
 }
 
-bool Win32UserSessions::CreateProcessAsUser(const unique_handle& token,
-                                            const char* applicationName, char* commandLine,
-                                            std::uint32_t creationFlags) {
+Win32UserSessions::Process Win32UserSessions::CreateProcessAsUser(const unique_handle& token,
+                                                                  const char* applicationName,
+                                                                  char* commandLine,
+                                                                  std::uint32_t creationFlags) {
   // No desktop, title, position or show-window request; cb is 68 on i686, 104 on x86_64.
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
@@ -22,9 +25,21 @@ bool Win32UserSessions::CreateProcessAsUser(const unique_handle& token,
   // No environment and no directory: the program inherits the service's.
   if (!::CreateProcessAsUserA(token.get(), applicationName, commandLine, nullptr, nullptr, FALSE,
                               creationFlags, nullptr, nullptr, &startup, &created))
-    return false;
-  // Nobody waits for the program: its handles are closed at once.
-  unique_handle process(created.hProcess);
-  unique_handle thread(created.hThread);
-  return true;
+    return Process();
+  // Only the process is waited for; its thread's handle goes at once.
+  const unique_handle thread(created.hThread);
+  return Process(created.hProcess);
+}
+
+std::optional<std::uint32_t> Win32UserSessions::AwaitExit(const Process& process,
+                                                          std::chrono::milliseconds bound) {
+  const HANDLE closing = DecisionsClosingEvent();
+  const HANDLE waits[] = {process.get(), closing};
+  const DWORD count = closing != nullptr ? 2 : 1;
+  if (::WaitForMultipleObjects(count, waits, FALSE, static_cast<DWORD>(bound.count())) !=
+      WAIT_OBJECT_0)
+    return std::nullopt;
+  DWORD exitCode = 0;
+  if (!::GetExitCodeProcess(process.get(), &exitCode)) return std::nullopt;
+  return exitCode;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
+#include "common/CatchUpTrigger.h"
 #include "common/DebugPrint.h"
 
 // The service's conversation with the service control manager: the start, the control
@@ -17,6 +19,8 @@
 //   m_stopRequested       std::atomic<bool>, set by a stop request
 //   m_isService           true in service mode
 //   m_serviceMainEntered  std::atomic<bool>, set once the service main routine has begun
+//   m_displayState        std::atomic of the console display's state last reported,
+//                         kDisplayUnknown before the first report
 //   ReportStatus(state), LogEvent(format, ...), Run()
 //   StartDispatcher()     hands the main thread to the service control manager; false when
 //                         the process was not started by it
@@ -25,7 +29,10 @@
 //   PostQuit(threadId)    posts the quit message to that thread
 //   SetUpCom()            an owner of the apartment, the process's COM security and the class
 //                         objects, which gives them up in reverse order when it goes
+//   WatchDisplayState()   asks for the console display's state changes; an owner of the
+//                         registration, given up when it goes
 //   StartListening()      starts the listening work
+//   CatchUp(trigger)      asks, without waiting, for the pending orientation again
 //   PumpMessages()        the message loop, until the quit message
 //   StopNewDecisions()    from now on no orientation decision begins
 //   AwaitDecisions()      waits, for a bounded time, until the decision at work has done its
@@ -37,9 +44,12 @@ namespace service_control {
 // The platform's numbers, so that the steps build without its headers.
 inline constexpr std::uint32_t kOwnProcess = 0x10;  // SERVICE_WIN32_OWN_PROCESS
 inline constexpr std::uint32_t kAcceptStop = 1;     // SERVICE_ACCEPT_STOP
+inline constexpr std::uint32_t kAcceptPowerEvent = 0x40;     // SERVICE_ACCEPT_POWEREVENT
+inline constexpr std::uint32_t kAcceptSessionChange = 0x80;  // SERVICE_ACCEPT_SESSIONCHANGE
 
 // Every status report carries the controls the service takes.
-inline constexpr std::uint32_t kControlsAccepted = kAcceptStop;
+inline constexpr std::uint32_t kControlsAccepted =
+    kAcceptStop | kAcceptPowerEvent | kAcceptSessionChange;
 
 enum State : std::uint32_t {
   kStopped = 1,
@@ -54,13 +64,45 @@ enum Control : std::uint32_t {
   kContinue = 3,
   kInterrogate = 4,
   kShutdown = 5,
+  kPowerEvent = 13,
+  kSessionChange = 14,
 };
 
-enum class ControlAction { Stop, Ignore, BadRequest };
+// The event types of the session and power controls that matter to the service.
+enum EventType : std::uint32_t {
+  kConsoleConnect = 1,            // WTS_CONSOLE_CONNECT
+  kSessionLogon = 5,              // WTS_SESSION_LOGON
+  kSessionUnlock = 8,             // WTS_SESSION_UNLOCK
+  kResumeAutomatic = 0x12,        // PBT_APMRESUMEAUTOMATIC
+  kPowerSettingChange = 0x8013,   // PBT_POWERSETTINGCHANGE
+};
+
+// GUID_CONSOLE_DISPLAY_STATE's values, and none reported yet.
+inline constexpr std::uint32_t kDisplayOff = 0;
+inline constexpr std::uint32_t kDisplayOn = 1;
+inline constexpr std::uint32_t kDisplayUnknown = 0xFFFFFFFF;
+
+// A control as the dispatcher hands it over: its code, its event type, and for a change of the
+// console display's state, the state.
+struct ControlEvent {
+  std::uint32_t control = 0;
+  std::uint32_t eventType = 0;
+  std::optional<std::uint32_t> displayState;
+};
+
+enum class ControlAction { Stop, Ignore, BadRequest, CatchUp };
+
+struct ControlAnswer {
+  ControlAction action = ControlAction::Ignore;
+  CatchUpTrigger trigger = CatchUpTrigger::None;
+};
 
 // The control handler's table: stop stops; pause, continue, interrogate and shutdown are
-// accepted silently (interrogate reports nothing); any other code is a bad request.
-ControlAction ActionFor(std::uint32_t control);
+// accepted silently (interrogate reports nothing); a sign-in, an unlock, a connection to the
+// console, a resume and the display coming on again catch up; other session and power events
+// are taken silently; any other code is a bad request. previousDisplay is the display's state
+// before this control: its first report, at registration, is no change.
+ControlAnswer AnswerFor(const ControlEvent& event, std::uint32_t previousDisplay);
 
 // The dispatcher returns as soon as the service has reported stopped, while the service main
 // routine is still to log "Service stopped": the process must not end under it.
@@ -99,6 +141,8 @@ void ServiceMainBody(Module& module) {
     return;
   }
   module.ReportStatus(kStartPending);
+  // Held until the routine returns: the display's state comes while the service runs.
+  [[maybe_unused]] const auto display = module.WatchDisplayState();
   module.m_status.dwWin32ExitCode = 0;
   module.m_status.dwCheckPoint = 0;
   module.m_status.dwWaitHint = 0;
@@ -119,8 +163,12 @@ void ReportStopAndQuit(Module& module, ThreadId thread) {
 // after. Whichever comes second sees the other, and whoever takes the identifier reports and
 // posts, so the quit goes exactly once and never late, to a thread that has left its loop.
 template <typename Module>
-void HandlerBody(Module& module, std::uint32_t control) {
-  switch (ActionFor(control)) {
+void HandlerBody(Module& module, const ControlEvent& event) {
+  const std::uint32_t previousDisplay =
+      event.displayState ? module.m_displayState.exchange(*event.displayState)
+                         : module.m_displayState.load();
+  const ControlAnswer answer = AnswerFor(event, previousDisplay);
+  switch (answer.action) {
     case ControlAction::Stop:
       module.StopNewDecisions();
       module.m_stopRequested.store(true);
@@ -130,6 +178,9 @@ void HandlerBody(Module& module, std::uint32_t control) {
       break;
     case ControlAction::BadRequest:
       module.LogEvent("Bad service request");
+      break;
+    case ControlAction::CatchUp:
+      module.CatchUp(answer.trigger);
       break;
   }
 }

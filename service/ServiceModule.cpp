@@ -3,16 +3,24 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "common/UniqueHandle.h"
 #include "events/Subscription.h"
 #include "orientation/OrientationWorker.h"
+#include "orientation/win32_blocker_watch.h"
+#include "orientation/win32_catch_up.h"
+#include "orientation/win32_closing_signal.h"
 #include "service/ServiceControl.h"
 
 CServiceModule g_serviceModule;
 
 namespace {
+
+// GUID_CONSOLE_DISPLAY_STATE, spelt out: mingw's headers declare it without defining it.
+constexpr GUID kConsoleDisplayState = {
+    0x6FE69556, 0x704A, 0x47A0, {0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47}};
 
 // A copy of the token's user (TokenUser) or primary group (TokenPrimaryGroup).
 std::unique_ptr<BYTE[]> CopyTokenSid(HANDLE token, TOKEN_INFORMATION_CLASS which) {
@@ -68,7 +76,20 @@ void CServiceModule::Start() { service_control::StartBody(*this); }
 
 void CServiceModule::ServiceMain(DWORD, LPSTR*) { service_control::ServiceMainBody(*this); }
 
-void CServiceModule::Handler(DWORD control) { service_control::HandlerBody(*this, control); }
+void CServiceModule::Handler(DWORD control, DWORD eventType, LPVOID eventData) {
+  service_control::ControlEvent event{control, eventType, std::nullopt};
+  if (control == SERVICE_CONTROL_POWEREVENT && eventType == PBT_POWERSETTINGCHANGE &&
+      eventData != nullptr) {
+    const auto* setting = static_cast<const POWERBROADCAST_SETTING*>(eventData);
+    DWORD state = 0;
+    if (::IsEqualGUID(setting->PowerSetting, kConsoleDisplayState) &&
+        setting->DataLength >= sizeof(state)) {
+      std::memcpy(&state, setting->Data, sizeof(state));  // Data is not aligned for a DWORD
+      event.displayState = state;
+    }
+  }
+  service_control::HandlerBody(*this, event);
+}
 
 void CServiceModule::Run() { service_control::RunBody(*this); }
 
@@ -134,7 +155,10 @@ void CServiceModule::AwaitServiceMainEnd() {
   if (m_serviceMainEnded) ::WaitForSingleObject(m_serviceMainEnded.get(), kServiceMainGraceMs);
 }
 
-void CServiceModule::StopNewDecisions() { IoPortClosing.store(true); }
+void CServiceModule::StopNewDecisions() {
+  IoPortClosing.store(true);
+  SignalDecisionsClosing();  // a decision waiting for the display program stops waiting
+}
 
 void CServiceModule::AwaitDecisions() {
   // A decision writes the settings file several times; cut off, the file may lose the
@@ -146,7 +170,23 @@ void CServiceModule::AwaitDecisions() {
 
 CServiceModule::ComSetup CServiceModule::SetUpCom() { return ComSetup(*this); }
 
-void CServiceModule::StartListening() { Ferrox_Start(); }
+unique_power_notification CServiceModule::WatchDisplayState() {
+  // The display's state comes to the control handler as a power event. Registration reports the
+  // state at once, which is no change.
+  unique_power_notification registration(::RegisterPowerSettingNotification(
+      m_statusHandle, &kConsoleDisplayState, DEVICE_NOTIFY_SERVICE_HANDLE));
+  if (!registration)
+    DebugPrint("No notice of the display's state: error %lu",
+               static_cast<unsigned long>(::GetLastError()));
+  return registration;
+}
+
+void CServiceModule::StartListening() {
+  Ferrox_Start();
+  StartBlockerWatch();
+}
+
+void CServiceModule::CatchUp(CatchUpTrigger trigger) { StartCatchUp(trigger); }
 
 void CServiceModule::PumpMessages() {
   MSG message;
@@ -182,9 +222,9 @@ void WINAPI ServiceMainEntry(DWORD argc, LPSTR* argv) {
   }
 }
 
-DWORD WINAPI HandlerEntry(DWORD control, DWORD, LPVOID, LPVOID) {
+DWORD WINAPI HandlerEntry(DWORD control, DWORD eventType, LPVOID eventData, LPVOID) {
   try {
-    g_serviceModule.Handler(control);
+    g_serviceModule.Handler(control, eventType, eventData);
   } catch (...) {
     // A control request that cannot be handled is dropped.
   }

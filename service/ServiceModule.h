@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 
+#include "common/CatchUpTrigger.h"
 #include "common/Format.h"
 #include "common/UniqueHandle.h"
 #include "service/ComModule.h"
@@ -19,7 +20,8 @@ class CServiceModule : public CComModule {
 
   void Start();
   void ServiceMain(DWORD argc, LPSTR* argv);
-  void Handler(DWORD control);
+  // eventData: the control's data, a POWERBROADCAST_SETTING for a power-setting change.
+  void Handler(DWORD control, DWORD eventType = 0, LPVOID eventData = nullptr);
   void Run();
   void ReportStatus(DWORD state);
   void LogEvent(const char* format, ...) PIVOTRA_PRINTF(2, 3);
@@ -45,6 +47,8 @@ class CServiceModule : public CComModule {
   // Set by a stop request; the run thread honours one that came before it could be told.
   std::atomic<bool> m_stopRequested{false};
   std::atomic<bool> m_serviceMainEntered{false};
+  // The console display's state last reported: only a change to on is a catch-up.
+  std::atomic<DWORD> m_displayState{0xFFFFFFFF};
   // Set when the service main routine has done its last step; made by Init.
   unique_handle m_serviceMainEnded;
 
@@ -55,7 +59,9 @@ class CServiceModule : public CComModule {
   DWORD OpenMessageQueue();
   void PostQuit(DWORD threadId);
   ComSetup SetUpCom();
+  unique_power_notification WatchDisplayState();
   void StartListening();
+  void CatchUp(CatchUpTrigger trigger);
   void PumpMessages();
   void StopNewDecisions();
   void AwaitDecisions();

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <deque>
 #include <cstdint>
@@ -27,6 +29,7 @@ class OrientationWorkerTest : public testing::Test {
     sink.m_iniFile.m_path = dir.File(settings::kFileName);
     IoPortBusy.store(0);
     IoPortEventPending.store(0);
+    IoPortCatchUp.store(0);
     IoPortClosing.store(false);
     FakeSink::onLog = nullptr;
     TakeCapturedDebugOutput();
@@ -41,6 +44,9 @@ class OrientationWorkerTest : public testing::Test {
   }
   std::uint32_t Flag(const char* key) const {
     return sink.m_iniFile.GetInt(settings::kSection, key, 99);
+  }
+  std::uint32_t PendingInFile() const {
+    return sink.m_iniFile.GetInt(settings::kSection, settings::kPendingOrientation, 99);
   }
 
   void Event(std::uint8_t byte) {
@@ -83,6 +89,56 @@ TEST_F(OrientationWorkerTest, NewOrientationRotatesAndIsRecorded) {
             "[G-SensorCtrl]\r\nGSensorLastOrientation=4\r\nOrientationTest_Up=0\r\n"
             "OrientationTest_Down=0\r\nOrientationTest_Left=1\r\nOrientationTest_Right=0\r\n");
   EXPECT_EQ(IoPortBusy.load(), 0);
+}
+
+// What the display program says decides what is recorded: the orientation, its flags and the
+// reset of the counters only when the screen shows it; otherwise it stays pending, in memory
+// and in the file, and an orientation pending before is replaced.
+TEST_F(OrientationWorkerTest, TheOrientationIsRecordedOnlyWhenTheScreenShowsIt) {
+  using Kind = ProgramOutcome::Kind;
+  struct Row {
+    ProgramOutcome outcome;
+    bool shown;
+    const char* line;  // after "Left stays pending: TurnDisplay.exe "
+  };
+  const Row rows[] = {
+      {{Kind::Ended, 0}, true, nullptr},   {{Kind::Ended, 1}, true, nullptr},
+      {{Kind::Ended, 8}, true, nullptr},   {{Kind::Ended, 2}, false, "ended with 2"},
+      {{Kind::Ended, 3}, false, "ended with 3"},   {{Kind::Ended, 4}, false, "ended with 4"},
+      {{Kind::Ended, 5}, false, "ended with 5"},   {{Kind::Ended, 6}, false, "ended with 6"},
+      {{Kind::Ended, 7}, false, "ended with 7"},   {{Kind::Ended, 9}, false, "ended with 9"},
+      {{Kind::Ended, 10}, false, "ended with 10"}, {{Kind::Ended, 11}, false, "ended with 11"},
+      {{Kind::Ended, 259}, false, "ended with 259"},
+      {{Kind::NotStarted, 0}, false, "could not be started"},
+      {{Kind::StillRunning, 0}, false, "still runs after 10 s"},
+  };
+  for (const std::uint32_t pendingBefore : {0u, 1u}) {
+    for (const Row& row : rows) {
+      SCOPED_TRACE(std::to_string(pendingBefore) + ", " + (row.line ? row.line : "shown"));
+      std::remove(sink.m_iniFile.m_path.c_str());
+      Store(2);
+      sink.m_pendingOrientation = 0;
+      orientation_worker::SetPending(sink, pendingBefore);
+      sink.m_countUp = 5;
+      sink.m_countLeft = 0;
+      sink.outcome = row.outcome;
+      TakeCapturedDebugOutput();
+      Event(kLeft);
+
+      const std::uint32_t pending = row.shown ? 0 : 4;
+      EXPECT_EQ(Stored(), row.shown ? 4u : 2u);
+      EXPECT_EQ(sink.m_pendingOrientation, pending);
+      // Never written while nothing was pending and the screen showed it at once.
+      EXPECT_EQ(PendingInFile(), pendingBefore == 0 && row.shown ? 99u : pending);
+      EXPECT_EQ(Flag(settings::kTestLeft), row.shown ? 1u : 99u);
+      EXPECT_EQ(sink.m_countUp, row.shown ? 0u : 5u);
+      const auto lines = TakeCapturedDebugOutput();
+      EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                           std::string("Left stays pending: TurnDisplay.exe ") +
+                               (row.line ? row.line : "")),
+                row.shown ? 0 : 1);
+    }
+  }
 }
 
 TEST_F(OrientationWorkerTest, EachOrientationRequestsItsAngle) {
@@ -222,7 +278,7 @@ TEST_F(OrientationWorkerTest, MarksThatKeepComingAreAllHonouredUpToTheLast) {
 // Events as the sink hands them on, in an order the table chooses: Raise stores a byte and
 // starts its worker, which waits in line until a Run step runs it; a worker run with steps
 // "during" its decision has them done while it holds the guard, after it has read its byte.
-enum class Act { Raise, RaiseWithoutThread, Run, Stop };
+enum class Act { Raise, RaiseWithoutThread, Run, Stop, CatchUp };
 struct Step {
   Act act;
   std::uint8_t byte = 0;
@@ -236,6 +292,10 @@ struct Interleaving {
   std::vector<RotationKind> requested;
   std::uint32_t stored;
   std::vector<std::uint32_t> counts;  // Up, Down, Right, Left
+  // What the display program says to each request in turn (turned, when none is left), and
+  // the orientation pending at the end.
+  std::vector<std::uint32_t> exitCodes = {};
+  std::uint32_t pending = 0;
 };
 
 void PrintTo(const Interleaving& row, std::ostream* out) { *out << row.name; }
@@ -260,21 +320,29 @@ class Interleavings : public OrientationWorkerTest,
           ASSERT_FALSE(waiting_.empty()) << "no worker waits";
           FakeSink* const worker = waiting_.front();
           waiting_.pop_front();
-          std::vector<Step> during = step.during;
-          FakeSink::onLog = [this, during](const std::string& line) mutable {
-            if (line != kBegins || during.empty()) return;
-            const std::vector<Step> now = std::move(during);
-            during.clear();
-            Do(now);
-          };
+          DoDuring(kBegins, step.during);
           RunOrientationWorker(worker);
           break;
         }
         case Act::Stop:
           orientation_worker::CloseIoPort(std::chrono::milliseconds(0));
           break;
+        case Act::CatchUp:
+          DoDuring("Catching up after", step.during);
+          RunCatchUp(&sink, CatchUpTrigger::PostureChange);
+          break;
       }
     }
+  }
+
+  // Steps done once, when a line beginning with marker is logged: inside the guard's hold.
+  void DoDuring(const std::string& marker, std::vector<Step> during) {
+    FakeSink::onLog = [this, marker, during](const std::string& line) mutable {
+      if (line.rfind(marker, 0) != 0 || during.empty()) return;
+      const std::vector<Step> now = std::move(during);
+      during.clear();
+      Do(now);
+    };
   }
 
   static constexpr const char* kBegins = "Thread_WMIEvent_G_SensorCtrlEntry: Start to access Event...";
@@ -285,6 +353,12 @@ TEST_P(Interleavings, EachEventCountsOnceAndTheLastIsDecided) {
   const Interleaving& row = GetParam();
   Store(2);
   sink.m_activeRotationCount = row.threshold;
+  std::size_t request = 0;
+  sink.onRotation = [&](RotationKind) {
+    const std::uint32_t code = request < row.exitCodes.size() ? row.exitCodes[request] : 0;
+    ++request;
+    sink.outcome = {ProgramOutcome::Kind::Ended, code};
+  };
   Do(row.steps);
   EXPECT_TRUE(waiting_.empty());
   EXPECT_EQ(sink.requested, row.requested);
@@ -292,12 +366,17 @@ TEST_P(Interleavings, EachEventCountsOnceAndTheLastIsDecided) {
   EXPECT_EQ((std::vector<std::uint32_t>{sink.m_countUp, sink.m_countDown, sink.m_countRight,
                                         sink.m_countLeft}),
             row.counts);
-  EXPECT_EQ(IoPortBusy.load(), 0);
+  EXPECT_EQ(sink.m_pendingOrientation, row.pending);
+  // A stop with no decision at work keeps the guard for good.
+  if (!IoPortClosing.load()) {
+    EXPECT_EQ(IoPortBusy.load(), 0);
+  }
   TakeCapturedDebugOutput();
 }
 
 const Step kUpRaised{Act::Raise, kUp}, kLeftRaised{Act::Raise, kLeft},
-    kRightRaised{Act::Raise, kRight}, kRun{Act::Run};
+    kRightRaised{Act::Raise, kRight}, kDownRaised{Act::Raise, kDown}, kRun{Act::Run},
+    kCatchUp{Act::CatchUp};
 
 INSTANTIATE_TEST_SUITE_P(
     Workers, Interleavings,
@@ -323,7 +402,27 @@ INSTANTIATE_TEST_SUITE_P(
         Interleaving{"StopDuringADecision", 0,
                      {kUpRaised, {Act::Run, 0, {{Act::Stop}, kLeftRaised, kRun}}, kRightRaised,
                       kRun},
-                     {DMDO_180}, 1, {0, 0, 0, 0}}),
+                     {DMDO_180}, 1, {0, 0, 0, 0}},
+        // Catch-ups: the display program declined (7, laptop posture), then something that
+        // kept it from turning changes.
+        Interleaving{"CatchUpWithNothingPendingStartsNothing", 0, {kCatchUp}, {}, 2,
+                     {0, 0, 0, 0}},
+        Interleaving{"CatchUpAsksAgainAndRecords", 0, {kLeftRaised, kRun, kCatchUp},
+                     {DMDO_90, DMDO_90}, 4, {0, 0, 0, 0}, {7, 0}, 0},
+        Interleaving{"CatchUpDeclinedAgainStaysPending", 0, {kLeftRaised, kRun, kCatchUp},
+                     {DMDO_90, DMDO_90}, 2, {0, 0, 0, 1}, {7, 7}, 4},
+        Interleaving{"CatchUpDuringADecisionIsNotLost", 0,
+                     {kLeftRaised, {Act::Run, 0, {kCatchUp}}}, {DMDO_90, DMDO_90}, 4,
+                     {0, 0, 0, 0}, {7, 0}, 0},
+        Interleaving{"ATriggerDuringACatchUpIsNotLost", 0,
+                     {kLeftRaised, kRun, {Act::CatchUp, 0, {kCatchUp}}},
+                     {DMDO_90, DMDO_90, DMDO_90}, 4, {0, 0, 0, 0}, {7, 7, 0}, 0},
+        Interleaving{"BackAtTheShownOrientationNothingIsPending", 0,
+                     {kLeftRaised, kRun, kDownRaised, kRun, kCatchUp}, {DMDO_90}, 2,
+                     {0, 1, 0, 1}, {7}, 0},
+        Interleaving{"CatchUpAfterTheStopStartsNothing", 0,
+                     {kLeftRaised, kRun, {Act::Stop}, kCatchUp}, {DMDO_90}, 2, {0, 0, 0, 1},
+                     {7}, 4}),
     [](const testing::TestParamInfo<Interleaving>& info) { return std::string(info.param.name); });
 
 // The stop waits for the decision at work to finish its writes, and no longer than its bound.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,6 +24,22 @@ struct FakeSessions {
     FakeSessions* owner;
   };
 
+  // A started program, waited for through its owner; closed when the owner goes.
+  struct Process {
+    Process() = default;
+    explicit Process(FakeSessions* owner) : owner(owner) {}
+    Process(Process&& other) noexcept : owner(other.owner) { other.owner = nullptr; }
+    Process& operator=(Process&& other) noexcept {
+      std::swap(owner, other.owner);
+      return *this;
+    }
+    ~Process() {
+      if (owner != nullptr) ++owner->processesClosed;
+    }
+    explicit operator bool() const { return owner != nullptr; }
+    FakeSessions* owner = nullptr;
+  };
+
   std::uint32_t ActiveConsoleSessionId() { return consoleSession; }
 
   Token QueryUserToken(std::uint32_t sessionId) {
@@ -30,24 +47,34 @@ struct FakeSessions {
     return Token(userLoggedOn ? this : nullptr);
   }
 
-  bool CreateProcessAsUser(const Token& token, const char* applicationName, char* commandLine,
-                           std::uint32_t creationFlags) {
+  Process CreateProcessAsUser(const Token& token, const char* applicationName, char* commandLine,
+                              std::uint32_t creationFlags) {
     EXPECT_TRUE(static_cast<bool>(token));
     EXPECT_EQ(tokensClosed, 0) << "the token must live until the process is created";
     application = applicationName ? std::optional<std::string>(applicationName) : std::nullopt;
     command = commandLine ? std::optional<std::string>(commandLine) : std::nullopt;
     flags = creationFlags;
     ++created;
-    return processStarts;
+    return Process(processStarts ? this : nullptr);
+  }
+
+  std::optional<std::uint32_t> AwaitExit(const Process& process, std::chrono::milliseconds bound) {
+    EXPECT_TRUE(static_cast<bool>(process));
+    EXPECT_EQ(processesClosed, 0) << "the process must be waited for before it is let go";
+    waitedFor = bound;
+    return exitCode;
   }
 
   std::uint32_t consoleSession = 1;
   bool userLoggedOn = true;
   bool processStarts = true;
+  std::optional<std::uint32_t> exitCode = 0;  // none: still running at the bound
 
   std::vector<std::uint32_t> tokenAskedFor;
   int tokensClosed = 0;
   int created = 0;
+  int processesClosed = 0;
+  std::optional<std::chrono::milliseconds> waitedFor;
   std::optional<std::string> application;
   std::optional<std::string> command;
   std::uint32_t flags = 0;
@@ -99,23 +126,49 @@ TEST(RotationRequest, DirectoryWithBlanksIsQuoted) {
   EXPECT_EQ(sessions.command, "\"C:\\Program Files\\Pivotra\\TurnDisplay.exe\" 90");
 }
 
-TEST(RotationRequest, FailureIsLoggedAndStillCounts) {
-  struct Failure {
+// What became of the program: its exit code once it has ended within the wait, or why there is
+// none. A start that fails is logged and still counts as a request.
+TEST(RotationRequest, ReportsWhatBecameOfTheProgram) {
+  using Kind = ProgramOutcome::Kind;
+  struct Case {
     bool userLoggedOn;
     bool processStarts;
     std::uint32_t session;
+    std::optional<std::uint32_t> exitCode;
+    ProgramOutcome outcome;
   };
-  for (const Failure& f : {Failure{false, true, 1}, Failure{true, false, 1},
-                           Failure{true, true, 0}, Failure{false, true, 0xFFFFFFFF}}) {
-    FakeSessions sessions;
-    sessions.userLoggedOn = f.userLoggedOn;
-    sessions.processStarts = f.processStarts;
-    sessions.consoleSession = f.session;
+  const Case cases[] = {
+      {true, true, 1, 0, {Kind::Ended, 0}},
+      {true, true, 1, 7, {Kind::Ended, 7}},
+      {true, true, 1, std::nullopt, {Kind::StillRunning, 0}},
+      {false, true, 1, 0, {Kind::NotStarted, 0}},
+      {true, false, 1, 0, {Kind::NotStarted, 0}},
+      {true, true, 0, 0, {Kind::NotStarted, 0}},
+      {false, true, 0xFFFFFFFF, 0, {Kind::NotStarted, 0}},
+  };
+  for (const Case& c : cases) {
+    const auto configured = [&c] {
+      FakeSessions sessions;
+      sessions.userLoggedOn = c.userLoggedOn;
+      sessions.processStarts = c.processStarts;
+      sessions.consoleSession = c.session;
+      sessions.exitCode = c.exitCode;
+      return sessions;
+    };
+    FakeSessions sessions = configured();
     TakeCapturedDebugOutput();
-    EXPECT_EQ(launcher::RequestRotationIn(sessions, "C:\\Svc\\", DMDO_180), 1);
-    EXPECT_EQ(TakeCapturedDebugOutput(),
-              (std::vector<std::string>{"set to be DMDO_180", "CreateProcessToUserSession failed"}));
+    EXPECT_EQ(launcher::RotateIn(sessions, "C:\\Svc\\", DMDO_180, launcher::kProgramWait),
+              c.outcome);
+    const bool started = c.outcome.kind != Kind::NotStarted;
+    EXPECT_EQ(sessions.waitedFor, started ? std::optional(launcher::kProgramWait) : std::nullopt);
+    EXPECT_EQ(sessions.processesClosed, started ? 1 : 0);
+    std::vector<std::string> lines{"set to be DMDO_180"};
+    if (!started) lines.push_back("CreateProcessToUserSession failed");
+    EXPECT_EQ(TakeCapturedDebugOutput(), lines);
+    FakeSessions again = configured();
+    EXPECT_EQ(launcher::RequestRotationIn(again, "C:\\Svc\\", DMDO_180), 1);
   }
+  TakeCapturedDebugOutput();
 }
 
 struct LaunchCase {

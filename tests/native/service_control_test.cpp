@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdarg>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -53,6 +54,7 @@ class FakeModule {
   std::atomic<std::uint32_t> m_runThreadId{0};
   std::atomic<bool> m_stopRequested{false};
   std::atomic<bool> m_serviceMainEntered{false};
+  std::atomic<std::uint32_t> m_displayState{kDisplayUnknown};
   bool m_isService = true;
 
   bool dispatcherConnects = true;
@@ -146,7 +148,14 @@ class FakeModule {
   };
   Com SetUpCom() { return Com(*this); }
 
+  int WatchDisplayState() {
+    Record("watch display");
+    return 0;
+  }
   void StartListening() { Record("listen"); }
+  void CatchUp(CatchUpTrigger trigger) {
+    Record(std::string("catch up after ") + TriggerName(trigger));
+  }
   void StopNewDecisions() { Record("no new decision"); }
   void AwaitDecisions() { Record("decisions done"); }
 
@@ -199,6 +208,8 @@ class FakeModule {
   std::thread serviceMain_;
 };
 
+const ControlEvent kStopControl{kStop, 0, std::nullopt};
+
 class ServiceControl : public testing::Test {
  protected:
   void SetUp() override { TakeCapturedDebugOutput(); }
@@ -208,11 +219,11 @@ TEST_F(ServiceControl, StartAndStopReportInOrder) {
   FakeModule module;
   std::thread serviceMain([&] { ServiceMainBody(module); });
   ASSERT_TRUE(module.WaitForLoop());
-  HandlerBody(module, kStop);
+  HandlerBody(module, kStopControl);
   serviceMain.join();
 
   EXPECT_EQ(module.TakeCalls(),
-            (Calls{"register handler", "report START_PENDING", "queue", "com up",
+            (Calls{"register handler", "report START_PENDING", "watch display", "queue", "com up",
                    "log Service started", "report RUNNING", "listen", "loop", "no new decision",
                    "report STOP_PENDING", "quit 7", "loop ended", "decisions done", "com down",
                    "report STOPPED", "log Service stopped", "service main ended"}));
@@ -239,22 +250,49 @@ TEST_F(ServiceControl, WithoutAHandlerNothingIsReported) {
 struct ControlCase {
   std::uint32_t control;
   Calls calls;
+  std::uint32_t eventType = 0;
+  std::optional<std::uint32_t> displayState = std::nullopt;
+  std::uint32_t previousDisplay = kDisplayUnknown;
 };
 
 class HandlerTable : public testing::TestWithParam<ControlCase> {};
 
 TEST_P(HandlerTable, Answers) {
+  const ControlCase& c = GetParam();
   FakeModule module;
   module.m_runThreadId.store(module.OpenMessageQueue());
+  module.m_displayState.store(c.previousDisplay);
   module.TakeCalls();
-  HandlerBody(module, GetParam().control);
-  EXPECT_EQ(module.TakeCalls(), GetParam().calls);
-  EXPECT_EQ(module.m_stopRequested.load(), GetParam().control == kStop);
+  HandlerBody(module, {c.control, c.eventType, c.displayState});
+  EXPECT_EQ(module.TakeCalls(), c.calls);
+  EXPECT_EQ(module.m_stopRequested.load(), c.control == kStop);
+  EXPECT_EQ(module.m_displayState.load(), c.displayState.value_or(c.previousDisplay));
 }
 
 const Calls kStopCalls{"no new decision", "report STOP_PENDING", "quit 7"};
 const Calls kSilent{};
 const Calls kBadRequest{"log Bad service request"};
+
+// Session and power controls: what may have let the display program turn the screen now.
+constexpr std::uint32_t kSessionLock = 7, kRemoteConnect = 3, kSuspend = 4, kDimmed = 2;
+const ControlCase kSessionAndPower[] = {
+    {kSessionChange, {"catch up after a sign-in"}, kSessionLogon},
+    {kSessionChange, {"catch up after an unlock"}, kSessionUnlock},
+    {kSessionChange, {"catch up after a connection to the console"}, kConsoleConnect},
+    {kSessionChange, kSilent, kSessionLock},
+    {kSessionChange, kSilent, kRemoteConnect},
+    {kPowerEvent, {"catch up after a resume"}, kResumeAutomatic},
+    {kPowerEvent, kSilent, kSuspend},
+    {kPowerEvent, {"catch up after the display coming on"}, kPowerSettingChange, kDisplayOn,
+     kDisplayOff},
+    // The report at registration, the display going off or dimming, and back from dimmed.
+    {kPowerEvent, kSilent, kPowerSettingChange, kDisplayOn, kDisplayUnknown},
+    {kPowerEvent, kSilent, kPowerSettingChange, kDisplayOff, kDisplayOn},
+    {kPowerEvent, kSilent, kPowerSettingChange, kDimmed, kDisplayOn},
+    {kPowerEvent, kSilent, kPowerSettingChange, kDisplayOn, kDimmed},
+    // Another power setting's change carries no display state.
+    {kPowerEvent, kSilent, kPowerSettingChange, std::nullopt, kDisplayOff},
+};
 
 INSTANTIATE_TEST_SUITE_P(
     Controls, HandlerTable,
@@ -264,10 +302,11 @@ INSTANTIATE_TEST_SUITE_P(
                     ControlCase{128, kBadRequest}, ControlCase{200, kBadRequest},
                     ControlCase{255, kBadRequest}, ControlCase{256, kBadRequest},
                     ControlCase{0xFFFFFFFF, kBadRequest}));
+INSTANTIATE_TEST_SUITE_P(SessionAndPower, HandlerTable, testing::ValuesIn(kSessionAndPower));
 
 TEST_F(ServiceControl, StopBeforeTheRunThreadHasAQueueIsHonoured) {
   FakeModule module;
-  HandlerBody(module, kStop);  // nowhere to post yet: the run thread will
+  HandlerBody(module, kStopControl);  // nowhere to post yet: the run thread will
   EXPECT_EQ(module.TakeCalls(), Calls{"no new decision"});
 
   std::thread run([&] { module.Run(); });
@@ -289,7 +328,7 @@ TEST_F(ServiceControl, StopRacingTheStartIsNeverLost) {
       // The handler can be called as soon as it is registered, and not before.
       while (!module.handlerRegistered.load()) std::this_thread::yield();
       for (int i = 0; i < delay; ++i) std::this_thread::yield();
-      HandlerBody(module, kStop);
+      HandlerBody(module, kStopControl);
     });
     dispatcher.join();
     serviceMain.join();

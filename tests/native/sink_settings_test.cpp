@@ -66,6 +66,28 @@ TEST_F(SinkSettingsTest, StoredValuesAreKeptAndZerosReplaced) {
             "GSensorIOCommand_Delay=1\r\nGSensorIO_Active_Command_Delay=1\r\n");
 }
 
+// An orientation still pending from the last run survives the restart; one the screen is taken
+// to show after it (every start stores Down), or no orientation, is none.
+TEST_F(SinkSettingsTest, APendingOrientationSurvivesARestart) {
+  struct Row {
+    const char* pending;  // the line in the file, or null for none
+    std::uint32_t loaded;
+    const char* written;  // what the file holds afterwards, or null for no such key
+  };
+  const Row rows[] = {{"4", 4, "4"}, {"2", 0, "0"}, {"9", 0, "0"}, {nullptr, 0, nullptr}};
+  for (const Row& row : rows) {
+    std::string text = "[G-SensorCtrl]\r\nGSensorLastOrientation=2\r\n";
+    if (row.pending) text += std::string("GSensorPendingOrientation=") + row.pending + "\r\n";
+    WriteFileBytes(SettingsPath(), text);
+    FakeSink sink;
+    LoadSinkSettings(sink);
+    EXPECT_EQ(sink.m_pendingOrientation, row.loaded) << (row.pending ? row.pending : "none");
+    const std::string after = ReadFileBytes(SettingsPath());
+    const std::string line = std::string("GSensorPendingOrientation=") + (row.written ? row.written : "");
+    EXPECT_EQ(after.find(line) != std::string::npos, row.written != nullptr) << after;
+  }
+}
+
 TEST_F(SinkSettingsTest, LogsTheBitnessBeforeItIsReady) {
   FakeSink sink;
   LoadSinkSettings(sink);

@@ -3,12 +3,14 @@
 #include <cstdarg>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/DebugPrint.h"
 #include "common/OrientationTypes.h"
 #include "orientation/IniFile.h"
+#include "orientation/ProgramOutcome.h"
 
 // A stand-in for the event sink with the fields of its settings block, for the native tests of
 // the settings load and the orientation worker. Its rotation requests are recorded; a test may
@@ -24,10 +26,11 @@ struct FakeSink {
   }
   static inline std::function<void(const std::string&)> onLog;
 
-  std::int32_t RequestRotation(RotationKind kind) {
+  // Each request is recorded and gets the outcome a test chose: turned, by default.
+  std::optional<ProgramOutcome> RotateAndAwait(RotationKind kind) {
     requested.push_back(kind);
     if (onRotation) onRotation(kind);
-    return 1;
+    return outcome;
   }
 
   std::uint32_t m_is64BitWindows = 0;
@@ -43,7 +46,9 @@ struct FakeSink {
   std::uint32_t m_countUp = 0;
   std::uint32_t m_countRight = 0;
   std::uint32_t m_countLeft = 0;
+  std::uint32_t m_pendingOrientation = 0;
 
   std::vector<RotationKind> requested;
   std::function<void(RotationKind)> onRotation;
+  ProgramOutcome outcome{ProgramOutcome::Kind::Ended, 0};
 };

@@ -1,5 +1,7 @@
 // A stand-in for the display-rotation program: it appends the command line it was started
-// with, and its argument count, to "TurnDisplay.record" beside itself, then exits.
+// with, and its argument count, to "TurnDisplay.record" beside itself, then exits with 0, or
+// with the number in "TurnDisplay.exit" beside itself when a test put one there (7: it declines
+// in laptop posture, as the real program would).
 #include <windows.h>
 
 #include <cstdio>
@@ -8,8 +10,14 @@
 int main(int argc, char** argv) {
   char path[MAX_PATH] = {};
   ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string record(path);
-  record = record.substr(0, record.find_last_of('\\') + 1) + "TurnDisplay.record";
+  const std::string program(path);
+  const std::string directory = program.substr(0, program.find_last_of('\\') + 1);
+  const std::string record = directory + "TurnDisplay.record";
+  int declined = 0;
+  if (std::FILE* chosen = std::fopen((directory + "TurnDisplay.exit").c_str(), "r")) {
+    if (std::fscanf(chosen, "%d", &declined) != 1) declined = 0;
+    std::fclose(chosen);
+  }
 
   // One write per line, appended: instances that run at the same time do not mix lines.
   const std::string line = std::string(::GetCommandLineA()) + "\t" + std::to_string(argc) + "\t" +
@@ -21,5 +29,5 @@ int main(int argc, char** argv) {
   const BOOL ok = ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   ::CloseHandle(file);
   std::printf("%s", line.c_str());
-  return ok ? 0 : 1;
+  return ok ? declined : 1;
 }

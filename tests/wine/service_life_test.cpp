@@ -652,17 +652,64 @@ TEST_F(ServiceLife, ARaisedThresholdIsHonouredAfterARestart) {
   EXPECT_EQ(ReadStarts(kRecordDirectory).size(), starts);
 }
 
-TEST_F(ServiceLife, WithoutTheDisplayProgramTheOrientationIsStillRecorded) {
+// The screen cannot show what no program turned: the orientation stays pending.
+TEST_F(ServiceLife, WithoutTheDisplayProgramTheOrientationStaysPending) {
   ASSERT_TRUE(::DeleteFileA(kDisplayProgram));
   Switch("-Service");
   ASSERT_NO_FATAL_FAILURE(StartService());
   const Texts lines = RaiseOne(service_, 0x06, "Left");
   EXPECT_EQ(lines, (Texts{DataLine(0x06), kDecisionBegins, "Left", "set to be DMDO_90",
-                          kLaunchFailed, kDecisionEnds}));
-  EXPECT_EQ(ReadFileBytes(kSettings), kSettingsAfterLeft);
-  // And the service goes on deciding.
+                          kLaunchFailed, "Left stays pending: TurnDisplay.exe could not be started",
+                          kDecisionEnds}));
+  EXPECT_EQ(ReadFileBytes(kSettings), kSettingsWithLeftPending);
+  // And the service goes on deciding: the latest orientation asked for is the pending one.
   EXPECT_EQ(Rotations(RaiseOne(service_, 0x02, "Up")), Texts{"set to be DMDO_180"});
-  EXPECT_EQ(Setting("GSensorLastOrientation"), 1u);
+  EXPECT_EQ(Setting("GSensorLastOrientation"), 2u);
+  EXPECT_EQ(Setting("GSensorPendingOrientation"), 1u);
+}
+
+// Windows' laptop/slate indicator: 0 tablet posture, 1 laptop.
+void SetPosture(DWORD slateMode) {
+  unique_hkey key;
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                              "SYSTEM\\CurrentControlSet\\Control\\PriorityControl", 0, nullptr, 0,
+                              KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, key.put(), nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(::RegSetValueExA(key.get(), "ConvertibleSlateMode", 0, REG_DWORD,
+                             reinterpret_cast<const BYTE*>(&slateMode), sizeof(slateMode)),
+            ERROR_SUCCESS);
+}
+
+// The G-sensor reports portrait while Windows still says laptop: the display program declines
+// (7) and the screen stays as it was. Folded into tablet posture, with no new report, the
+// device turns; a posture change with nothing pending starts nothing.
+TEST_F(ServiceLife, AnOrientationDeclinedInLaptopPostureTurnsOnceTheDeviceIsFolded) {
+  ASSERT_NO_FATAL_FAILURE(SetPosture(1));
+  const std::string declines = std::string(kRecordDirectory) + "TurnDisplay.exit";
+  WriteFileBytes(declines, "7");
+  Switch("-Service");
+  ASSERT_NO_FATAL_FAILURE(StartService());
+  EXPECT_EQ(RaiseOne(service_, 0x06, "Left"),
+            (Texts{DataLine(0x06), kDecisionBegins, "Left", "set to be DMDO_90",
+                   "Left stays pending: TurnDisplay.exe ended with 7", kDecisionEnds}));
+  EXPECT_EQ(ReadFileBytes(kSettings), kSettingsWithLeftPending);
+  ASSERT_EQ(Starts(1).size(), 1u);
+
+  ASSERT_TRUE(::DeleteFileA(declines.c_str()));
+  std::size_t mark = ServicesLog().Mark();
+  ASSERT_NO_FATAL_FAILURE(SetPosture(0));
+  ASSERT_TRUE(service_.WaitForLine("Catching up after a posture change: TurnDisplay.exe 90", mark));
+  const auto starts = Starts(2);
+  ASSERT_EQ(starts.size(), 2u);
+  ExpectStartedWith(starts[1], "90");
+  EXPECT_TRUE(Eventually([] { return Setting("GSensorPendingOrientation") == 0; }));
+  EXPECT_EQ(Setting("GSensorLastOrientation"), 4u);
+  EXPECT_EQ(TestFlags(), (std::vector<std::uint32_t>{0, 0, 1, 0}));
+
+  mark = ServicesLog().Mark();
+  ASSERT_NO_FATAL_FAILURE(SetPosture(1));
+  ASSERT_TRUE(service_.WaitForLine("Nothing to catch up after a posture change", mark));
+  EXPECT_EQ(ReadStarts(kRecordDirectory).size(), 2u);
 }
 
 // A WMI that refuses the service: it logs why, keeps running without events and stops as

@@ -1,9 +1,10 @@
-#include "orientation/OrientationWorker.h"
+#include "orientation/IoPort.h"
 
 #include <thread>
 
 std::atomic<std::int32_t> IoPortBusy{0};
 std::atomic<std::int32_t> IoPortEventPending{0};
+std::atomic<std::int32_t> IoPortCatchUp{0};
 std::uint32_t IoPortDecidedSequence = 0;
 std::atomic<bool> IoPortClosing{false};
 
