@@ -8,6 +8,7 @@
 #include "common/UniqueHandle.h"
 #include "events/Subscription.h"
 #include "orientation/OrientationWorker.h"
+#include "service/EventLogMessages.h"
 #include "service/ServiceControl.h"
 
 CServiceModule g_serviceModule;
@@ -30,6 +31,16 @@ std::unique_ptr<BYTE[]> CopyTokenSid(HANDLE token, TOKEN_INFORMATION_CLASS which
   std::unique_ptr<BYTE[]> copy(new (std::nothrow) BYTE[length]);
   if (!copy || !::CopySid(length, copy.get(), sid)) return nullptr;
   return copy;
+}
+
+// The subscription's entries, written from the wait thread.
+void LogSubscriptionNotice(SubscriptionNotice notice, const char* text) {
+  if (notice == SubscriptionNotice::Failed) {
+    g_serviceModule.LogEntry(EVENTLOG_WARNING_TYPE, event_messages::kSubscriptionFailed, text);
+  } else {
+    g_serviceModule.LogEntry(EVENTLOG_INFORMATION_TYPE, event_messages::kSubscriptionRecovered,
+                             text);
+  }
 }
 
 // Owner and group of the calling thread's token, or of the process's when the thread has none
@@ -83,17 +94,20 @@ void CServiceModule::LogEvent(const char* format, ...) {
   va_start(args, format);
   std::vsnprintf(message, sizeof(message), format, args);
   va_end(args);
+  LogEntry(EVENTLOG_INFORMATION_TYPE, event_messages::kText, message);
+}
 
+void CServiceModule::LogEntry(WORD type, DWORD eventId, const char* text) {
   if (!m_isService) {
     // Flushed at once: a local server ends only when it is ended from outside.
-    std::printf("%s\n", message);
+    std::printf("%s\n", text);
     std::fflush(stdout);
     return;
   }
   const unique_event_source source(::RegisterEventSourceA(nullptr, m_serviceName));
   if (!source) return;
-  const char* strings[] = {message};
-  ::ReportEventA(source.get(), EVENTLOG_INFORMATION_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
+  const char* strings[] = {text};
+  ::ReportEventA(source.get(), type, 0, eventId, nullptr, 1, 0, strings, nullptr);
 }
 
 LONG CServiceModule::Unlock() {
@@ -146,7 +160,10 @@ void CServiceModule::AwaitDecisions() {
 
 CServiceModule::ComSetup CServiceModule::SetUpCom() { return ComSetup(*this); }
 
-void CServiceModule::StartListening() { Ferrox_Start(); }
+void CServiceModule::StartListening() {
+  SetSubscriptionLog(LogSubscriptionNotice);
+  Ferrox_Start();
+}
 
 void CServiceModule::PumpMessages() {
   MSG message;

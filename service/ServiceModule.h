@@ -23,6 +23,9 @@ class CServiceModule : public CComModule {
   void Run();
   void ReportStatus(DWORD state);
   void LogEvent(const char* format, ...) PIVOTRA_PRINTF(2, 3);
+  // One entry of the given type and message, text its one insertion string: in the event log
+  // in service mode, on standard output in the foreground.
+  void LogEntry(WORD type, DWORD eventId, const char* text);
   LONG Unlock() override;
 
   // Installation and registration.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/UniqueHandle.h"
+#include "service/EventLogMessages.h"
 #include "service/InstallSwitch.h"
 #include "service/ServiceModule.h"
 #include "tests/support/ProgramScript.h"
@@ -59,15 +60,31 @@ TEST_F(ProgramResources, RegistryScriptIsTheExactText) {
 }
 
 // Event Viewer shows an entry's text through the source's message file: message 0 is the
-// insertion string alone, without a line break of its own.
-TEST_F(ProgramResources, EventMessageZeroIsTheInsertionStringAlone) {
-  const DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>("Service started")};
-  char text[256] = {};
-  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                                        module_, 0, 0, text, sizeof(text),
-                                        reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(strings)));
-  EXPECT_EQ(length, 15u) << "error " << ::GetLastError();
-  EXPECT_STREQ(text, "Service started");
+// insertion string alone, without a line break of its own; every other message this program
+// writes exists in the table and shows its insertion string.
+TEST_F(ProgramResources, EachEventMessageShowsItsInsertionString) {
+  const struct {
+    DWORD id;
+    const char* insertion;
+    bool alone;
+  } rows[] = {
+      {event_messages::kText, "Service started", true},
+      {event_messages::kSubscriptionFailed, "Could not connect. Error code = 0x80041003", false},
+      {event_messages::kSubscriptionRecovered, "subscribed again at attempt 2", false},
+  };
+  for (const auto& row : rows) {
+    const DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>(row.insertion)};
+    char text[512] = {};
+    const DWORD length = ::FormatMessageA(
+        FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module_, row.id, 0, text,
+        sizeof(text), reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(strings)));
+    EXPECT_GT(length, 0u) << row.id << ": error " << ::GetLastError();
+    if (row.alone) {
+      EXPECT_STREQ(text, row.insertion);
+    } else {
+      EXPECT_NE(std::string(text).find(row.insertion), std::string::npos) << text;
+    }
+  }
 }
 
 TEST_F(ProgramResources, StringsNameAndDescribeTheService) {
