@@ -5,6 +5,7 @@ namespace service_control {
 ControlAction ActionFor(std::uint32_t control) {
   switch (control) {
     case kStop:
+    case kPreshutdown:
       return ControlAction::Stop;
     case kPause:
     case kContinue:

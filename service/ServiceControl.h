@@ -17,7 +17,8 @@
 //   m_stopRequested       std::atomic<bool>, set by a stop request
 //   m_isService           true in service mode
 //   m_serviceMainEntered  std::atomic<bool>, set once the service main routine has begun
-//   ReportStatus(state), LogEvent(format, ...), Run()
+//   ReportStatus(state)   reports state with the wait hint WaitHintFor(state)
+//   LogEvent(format, ...), Run()
 //   StartDispatcher()     hands the main thread to the service control manager; false when
 //                         the process was not started by it
 //   RegisterControlHandler()   the handle for m_statusHandle
@@ -27,7 +28,8 @@
 //                         objects, which gives them up in reverse order when it goes
 //   StartListening()      starts the listening work
 //   PumpMessages()        the message loop, until the quit message
-//   StopNewDecisions()    from now on no orientation decision begins
+//   StopNewDecisions()    from now on no orientation decision begins, and the listening work
+//                         ends its waits and retries
 //   AwaitDecisions()      waits, for a bounded time, until the decision at work has done its
 //                         writes; none begins afterwards
 //   ServiceMainEnded()    the service main routine's last step is done
@@ -35,11 +37,17 @@
 namespace service_control {
 
 // The platform's numbers, so that the steps build without its headers.
-inline constexpr std::uint32_t kOwnProcess = 0x10;  // SERVICE_WIN32_OWN_PROCESS
-inline constexpr std::uint32_t kAcceptStop = 1;     // SERVICE_ACCEPT_STOP
+inline constexpr std::uint32_t kOwnProcess = 0x10;          // SERVICE_WIN32_OWN_PROCESS
+inline constexpr std::uint32_t kAcceptStop = 1;             // SERVICE_ACCEPT_STOP
+inline constexpr std::uint32_t kAcceptPreshutdown = 0x100;  // SERVICE_ACCEPT_PRESHUTDOWN
 
-// Every status report carries the controls the service takes.
-inline constexpr std::uint32_t kControlsAccepted = kAcceptStop;
+// Every status report carries the controls the service takes. Preshutdown, not shutdown: only
+// before the shutdown proper may a service take its time to finish the settings file's writes.
+inline constexpr std::uint32_t kControlsAccepted = kAcceptStop | kAcceptPreshutdown;
+
+// Stop-pending promises to be done within this: the decision at work has 5 s to finish its
+// writes, and COM and the event log take the rest.
+inline constexpr std::uint32_t kStopWaitHintMs = 10000;
 
 enum State : std::uint32_t {
   kStopped = 1,
@@ -54,12 +62,18 @@ enum Control : std::uint32_t {
   kContinue = 3,
   kInterrogate = 4,
   kShutdown = 5,
+  kPreshutdown = 0x0F,
 };
 
 enum class ControlAction { Stop, Ignore, BadRequest };
 
-// The control handler's table: stop stops; pause, continue, interrogate and shutdown are
-// accepted silently (interrogate reports nothing); any other code is a bad request.
+// The wait hint a report of state carries: the stop's bound while stopping, else none.
+constexpr std::uint32_t WaitHintFor(std::uint32_t state) {
+  return state == kStopPending ? kStopWaitHintMs : 0;
+}
+
+// The control handler's table: stop and preshutdown stop; pause, continue, interrogate and
+// shutdown are accepted silently (interrogate reports nothing); any other code is a bad request.
 ControlAction ActionFor(std::uint32_t control);
 
 // The dispatcher returns as soon as the service has reported stopped, while the service main
@@ -147,7 +161,8 @@ void RunBody(Module& module) {
     module.LogEvent("Service started");
     // Once stopping has been reported, running would be a step back.
     if (module.m_isService && !module.m_stopRequested.load()) module.ReportStatus(kRunning);
-    module.StartListening();
+    // A stop that came first finds nothing to end.
+    if (!module.m_stopRequested.load()) module.StartListening();
     module.PumpMessages();
     // The process ends soon after: a decision must not be cut off in the settings file.
     module.AwaitDecisions();

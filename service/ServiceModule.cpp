@@ -85,6 +85,7 @@ void CServiceModule::Run() { service_control::RunBody(*this); }
 
 void CServiceModule::ReportStatus(DWORD state) {
   m_status.dwCurrentState = state;
+  m_status.dwWaitHint = service_control::WaitHintFor(state);
   ::SetServiceStatus(m_statusHandle, &m_status);
 }
 
@@ -148,7 +149,10 @@ void CServiceModule::AwaitServiceMainEnd() {
   if (m_serviceMainEnded) ::WaitForSingleObject(m_serviceMainEnded.get(), kServiceMainGraceMs);
 }
 
-void CServiceModule::StopNewDecisions() { IoPortClosing.store(true); }
+void CServiceModule::StopNewDecisions() {
+  IoPortClosing.store(true);
+  StopSubscription();
+}
 
 void CServiceModule::AwaitDecisions() {
   // A decision writes the settings file several times; cut off, the file may lose the

@@ -241,6 +241,8 @@ struct ControlCase {
   Calls calls;
 };
 
+const Calls kStopCalls{"no new decision", "report STOP_PENDING", "quit 7"};
+
 class HandlerTable : public testing::TestWithParam<ControlCase> {};
 
 TEST_P(HandlerTable, Answers) {
@@ -249,17 +251,18 @@ TEST_P(HandlerTable, Answers) {
   module.TakeCalls();
   HandlerBody(module, GetParam().control);
   EXPECT_EQ(module.TakeCalls(), GetParam().calls);
-  EXPECT_EQ(module.m_stopRequested.load(), GetParam().control == kStop);
+  EXPECT_EQ(module.m_stopRequested.load(), GetParam().calls == kStopCalls);
 }
 
-const Calls kStopCalls{"no new decision", "report STOP_PENDING", "quit 7"};
 const Calls kSilent{};
 const Calls kBadRequest{"log Bad service request"};
 
 INSTANTIATE_TEST_SUITE_P(
     Controls, HandlerTable,
     testing::Values(ControlCase{1, kStopCalls}, ControlCase{2, kSilent}, ControlCase{3, kSilent},
-                    ControlCase{4, kSilent}, ControlCase{5, kSilent}, ControlCase{0, kBadRequest},
+                    ControlCase{4, kSilent}, ControlCase{5, kSilent},
+                    ControlCase{15, kStopCalls},  // preshutdown
+                    ControlCase{0, kBadRequest},
                     ControlCase{6, kBadRequest}, ControlCase{127, kBadRequest},
                     ControlCase{128, kBadRequest}, ControlCase{200, kBadRequest},
                     ControlCase{255, kBadRequest}, ControlCase{256, kBadRequest},
@@ -272,10 +275,11 @@ TEST_F(ServiceControl, StopBeforeTheRunThreadHasAQueueIsHonoured) {
 
   std::thread run([&] { module.Run(); });
   run.join();
-  // The run thread reports stopping, posts the quit to itself and never reports running.
+  // The run thread reports stopping, posts the quit to itself, never reports running and
+  // starts no listening work.
   EXPECT_EQ(module.TakeCalls(),
             (Calls{"queue", "report STOP_PENDING", "quit 7", "com up", "log Service started",
-                   "listen", "loop", "loop ended", "decisions done", "com down"}));
+                   "loop", "loop ended", "decisions done", "com down"}));
   EXPECT_EQ(module.lost(), 0);
 }
 

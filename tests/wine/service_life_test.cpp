@@ -72,7 +72,9 @@ constexpr std::chrono::milliseconds kProviderTimeout{kProviderTimeoutMs};
 constexpr DWORD kAccepted = service_control::kControlsAccepted;
 const StatusReport kStartPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, kAccepted};
 const StatusReport kRunning{SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING, kAccepted};
-const StatusReport kStopPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOP_PENDING, kAccepted};
+// Stop-pending promises the stop within 10 s: the decision at work has 5 s for its writes.
+const StatusReport kStopPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOP_PENDING, kAccepted, 0, 0, 0,
+                                10000};
 const StatusReport kStopped{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, kAccepted};
 
 // Wine is 64-bit Windows: the 64-bit build runs on it natively, the 32-bit one under WOW64.
@@ -374,6 +376,8 @@ TEST_F(ServiceLife, InstallsStartsWithTheDefaultsAndStops) {
   EXPECT_FALSE(FileExists(kSettings));
 
   ASSERT_NO_FATAL_FAILURE(StartService());
+  // A shutdown reaches it before the shutdown proper, as a stop.
+  EXPECT_TRUE(QueryService(kService)->dwControlsAccepted & SERVICE_ACCEPT_PRESHUTDOWN);
   const auto lines = ServicesLog().Lines(startMark_);
   EXPECT_EQ(StatusReports(lines, service_.processId),
             (std::vector<StatusReport>{kStartPending, kRunning}));

@@ -46,7 +46,9 @@ const Texts kReregisterLines{"CServiceModule::RegisterServer...",
 constexpr DWORD kAccepted = service_control::kControlsAccepted;
 const StatusReport kStartPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, kAccepted};
 const StatusReport kRunning{SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING, kAccepted};
-const StatusReport kStopPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOP_PENDING, kAccepted};
+// Stop-pending promises the stop within 10 s: the decision at work has 5 s for its writes.
+const StatusReport kStopPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOP_PENDING, kAccepted, 0, 0, 0,
+                                10000};
 const StatusReport kStopped{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, kAccepted};
 
 // One row of the registration states: what a switch leaves, whatever came before.
