@@ -12,6 +12,7 @@
 #include "service/win32_event_source.h"
 #include "service/win32_reinstallation.h"
 #include "service/win32_service_description.h"
+#include "service/win32_service_settings.h"
 
 namespace {
 
@@ -94,9 +95,10 @@ CServiceModule::InstallOutcome CServiceModule::Install() {
     return {false, error};
   }
 
-  // An installation without its description still counts as done.
+  // An installation without its description or its other settings still counts as done.
   if (!SetServiceDescription(service.get(), LoadResourceString(m_hInst, identity::kDescriptionString)))
     DebugPrint("Fail to change service description");
+  ApplyServiceSettings(service.get());
   return {true, ERROR_SUCCESS};
 }
 

@@ -16,6 +16,7 @@
 #include "service/Installation.h"
 #include "service/LocalServiceValue.h"
 #include "service/MainGuard.h"
+#include "service/ServiceSettings.h"
 
 namespace {
 
@@ -182,6 +183,54 @@ TEST(Installation, DescriptionKeeps127CharactersAndItsZero) {
   const auto text = installation::DescriptionBuffer("Pivotra Control Service");
   EXPECT_EQ(std::string(text.data()), "Pivotra Control Service");
   for (std::size_t i = 23; i < text.size(); ++i) EXPECT_EQ(text[i], '\0') << i;
+}
+
+// Each setting as the service control manager is given it, in order; Wine refuses three of
+// them, and a refusal costs its line and nothing else.
+TEST(Installation, SettingsBesideTheConfigurationAreAllGivenEvenWhenSomeAreRefused) {
+  using namespace service_settings;
+  struct Given {
+    Level level;
+    std::string shown;
+    std::uint32_t error;  // what the manager answers
+  };
+  constexpr char kPrivileges[] =
+      "SeTcbPrivilege\0SeAssignPrimaryTokenPrivilege\0SeIncreaseQuotaPrivilege\0";  // and its zero
+  const std::vector<Given> table = {
+      {kFailureActions, "reset after 86400 s: restart 5000 ms, restart 5000 ms, none 0 ms", 0},
+      {kFailureActionsFlag, "1", 87},
+      {kPreshutdownInfo, "10000", 0},
+      {kSidInfo, "1", 87},
+      {kRequiredPrivileges, std::string(kPrivileges, sizeof(kPrivileges)), 87},
+  };
+  std::vector<Given> given;
+  TakeCapturedDebugOutput();
+  Apply([&](const Setting& setting) {
+    std::string shown = std::to_string(setting.value);
+    if (setting.level == kRequiredPrivileges) shown = setting.multiString;
+    if (setting.level == kFailureActions) {
+      shown = "reset after " + shown + " s:";
+      const char* separator = " ";
+      for (const Action& action : setting.actions) {
+        shown += separator;
+        shown += action.type == 1 ? "restart " : action.type == 0 ? "none " : "unknown ";
+        shown += std::to_string(action.delayMs) + " ms";
+        separator = ", ";
+      }
+    }
+    const std::uint32_t error = given.size() < table.size() ? table[given.size()].error : 0;
+    given.push_back({setting.level, shown, error});
+    return error;
+  });
+  ASSERT_EQ(given.size(), table.size());
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    EXPECT_EQ(given[i].level, table[i].level) << i;
+    EXPECT_EQ(given[i].shown, table[i].shown) << i;
+  }
+  EXPECT_EQ(TakeCapturedDebugOutput(),
+            (std::vector<std::string>{"Fail to change service failure actions flag, error 87",
+                                      "Fail to change service SID type, error 87",
+                                      "Fail to change service required privileges, error 87"}));
 }
 
 }  // namespace
