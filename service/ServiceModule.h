@@ -30,11 +30,13 @@ class CServiceModule : public CComModule {
 
   // Installation and registration.
   struct InstallOutcome {
-    bool installed = false;                // the service exists afterwards, or existed already
-    DWORD creationError = ERROR_SUCCESS;   // why it could not be created
+    bool installed = false;               // the service exists afterwards, as configured
+    DWORD creationError = ERROR_SUCCESS;  // why it could not be created or updated
   };
   BOOL IsInstalled();
   InstallOutcome Install();
+  // Stops an installed service that is to be updated in place.
+  void StopForUpdate();
   BOOL Uninstall();
   LONG RegisterServer(BOOL registerTypeLib, BOOL installAsService);
   HRESULT UnregisterServer();
