@@ -275,8 +275,7 @@ TEST_F(ServiceControl, StopBeforeTheRunThreadHasAQueueIsHonoured) {
 
   std::thread run([&] { module.Run(); });
   run.join();
-  // The run thread reports stopping, posts the quit to itself, never reports running and
-  // starts no listening work.
+  // The run thread reports stopping, posts the quit to itself, never runs nor listens.
   EXPECT_EQ(module.TakeCalls(),
             (Calls{"queue", "report STOP_PENDING", "quit 7", "com up", "log Service started",
                    "loop", "loop ended", "decisions done", "com down"}));

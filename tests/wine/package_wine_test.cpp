@@ -247,27 +247,24 @@ TEST_F(Deployment, AnUninstallLeavesNothingBehind) {
   ExpectNothingLeft();
 }
 
-// The display name of a service, changed as another program could.
-DWORD SetDisplayName(const char* service, const char* displayName) {
+// Gives a service another display name, as another program could.
+bool SetDisplayName(const char* service, const char* displayName) {
   const unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
   const unique_schandle handle(::OpenServiceA(manager.get(), service, SERVICE_CHANGE_CONFIG));
-  if (!handle ||
-      !::ChangeServiceConfigA(handle.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
-                              nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, displayName))
-    return ::GetLastError();
-  return ERROR_SUCCESS;
+  return handle && ::ChangeServiceConfigA(handle.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                          SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr,
+                                          nullptr, nullptr, displayName);
 }
 
-// Only a first installation's rollback removes the registration: an upgrade that fails leaves
-// the earlier version's registration, its service in place. (Wine's rollback also removes the
-// files and the sign-in entry the upgrade wrote, where Windows restores the earlier ones.)
+// Only a first installation's rollback unregisters: a failed upgrade leaves the earlier one's
+// registration (Wine's rollback removes the files, where Windows puts the earlier ones back).
 TEST_F(Deployment, AFailedUpgradeLeavesTheEarlierVersionRegistered) {
   ASSERT_EQ(Install(Package()), 0u);
   ASSERT_NE(WaitUntilSubscribed(), 0u);
   // Another service takes the display name the upgrade's registration gives the service.
   ASSERT_EQ(CreateOtherService("PivotraOther", "Other"), static_cast<DWORD>(ERROR_SUCCESS));
-  ASSERT_EQ(SetDisplayName(kService, "Pivotra renamed"), static_cast<DWORD>(ERROR_SUCCESS));
-  ASSERT_EQ(SetDisplayName("PivotraOther", "Pivotra"), static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_TRUE(SetDisplayName(kService, "Pivotra renamed"));
+  ASSERT_TRUE(SetDisplayName("PivotraOther", "Pivotra"));
 
   EXPECT_NE(Install(NextPackage(), "upgrade.log"), 0u);
   EXPECT_EQ(InstalledVersions(), Texts{PIVOTRA_VERSION});

@@ -690,6 +690,11 @@ struct Refusal {
 
 void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.name; }
 
+const Texts kQueryRefused{"Connected to ROOT\\WMI namespace",
+                          "Could not create IUnsecuredApartment, events go to the sink. Error "
+                          "code = 0x80040154",
+                          BitnessLine(), "ExecNotificationQueryAsync failed with = 0x80041010"};
+
 class RefusingWmi : public ServiceLife, public testing::WithParamInterface<Refusal> {};
 
 TEST_P(RefusingWmi, TheServiceLogsItKeepsTryingAndStopsCleanly) {
@@ -731,7 +736,6 @@ TEST_P(RefusingWmi, TheServiceLogsItKeepsTryingAndStopsCleanly) {
     EXPECT_EQ(Rotations(RaiseOne(service_, 0x06, "Left")), Texts{"set to be DMDO_90"});
     entries.push_back("subscribed again at attempt 2");
   }
-  // The pause before the next attempt ends with the stop.
   entries.push_back("Service stopped");
   ASSERT_NO_FATAL_FAILURE(StopService(entries));
 }
@@ -744,21 +748,8 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 {"Could not connect. Error code = 0x80041003"},
                 kSettingsAfterConnectionOnly},
-        Refusal{"Query",
-                wmitest::Step::Query,
-                0,
-                {"Connected to ROOT\\WMI namespace",
-                 "Could not create IUnsecuredApartment, events go to the sink. Error code = "
-                 "0x80040154",
-                 BitnessLine(), "ExecNotificationQueryAsync failed with = 0x80041010"},
-                kSettingsAfterFirstStart},
-        Refusal{"TheFirstQueryOnly",
-                wmitest::Step::Query,
-                1,
-                {"Connected to ROOT\\WMI namespace",
-                 "Could not create IUnsecuredApartment, events go to the sink. Error code = "
-                 "0x80040154",
-                 BitnessLine(), "ExecNotificationQueryAsync failed with = 0x80041010"},
+        Refusal{"Query", wmitest::Step::Query, 0, kQueryRefused, kSettingsAfterFirstStart},
+        Refusal{"TheFirstQueryOnly", wmitest::Step::Query, 1, kQueryRefused,
                 kSettingsAfterFirstStart}),
     [](const testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 

@@ -63,27 +63,20 @@ TEST_F(ProgramResources, RegistryScriptIsTheExactText) {
 // insertion string alone, without a line break of its own; every other message this program
 // writes exists in the table and shows its insertion string.
 TEST_F(ProgramResources, EachEventMessageShowsItsInsertionString) {
-  const struct {
-    DWORD id;
-    const char* insertion;
-    bool alone;
-  } rows[] = {
-      {event_messages::kText, "Service started", true},
-      {event_messages::kSubscriptionFailed, "Could not connect. Error code = 0x80041003", false},
-      {event_messages::kSubscriptionRecovered, "subscribed again at attempt 2", false},
-  };
-  for (const auto& row : rows) {
-    const DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>(row.insertion)};
+  const char* insertion = "Could not connect. Error code = 0x80041003";
+  const DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>(insertion)};
+  for (const unsigned id : {event_messages::kText, event_messages::kSubscriptionFailed,
+                            event_messages::kSubscriptionRecovered}) {
     char text[512] = {};
-    const DWORD length = ::FormatMessageA(
-        FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module_, row.id, 0, text,
-        sizeof(text), reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(strings)));
-    EXPECT_GT(length, 0u) << row.id << ": error " << ::GetLastError();
-    if (row.alone) {
-      EXPECT_STREQ(text, row.insertion);
-    } else {
-      EXPECT_NE(std::string(text).find(row.insertion), std::string::npos) << text;
-    }
+    EXPECT_GT(::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module_,
+                               id, 0, text, sizeof(text),
+                               reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(strings))),
+              0u)
+        << id << ": error " << ::GetLastError();
+    const std::string shown(text);
+    EXPECT_TRUE(id == event_messages::kText ? shown == insertion
+                                             : shown.find(insertion) != std::string::npos)
+        << id << ": " << shown;
   }
 }
 

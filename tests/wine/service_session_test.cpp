@@ -41,14 +41,13 @@ const Texts kRegisterLines{"CServiceModule::RegisterServer...",
 const Texts kReregisterLines{"CServiceModule::RegisterServer...",
                              "Stopping Pivotra Control Service code...", "Ferrox stopped",
                              "Exit from CServiceModule::RegisterServer"};
-// A service installation's lines: Wine refuses three of the settings beside the configuration,
-// and the installation goes on.
+// A service installation's lines, alone and over an installed service, which is stopped first:
+// Wine refuses three of the settings beside the configuration, and the installation goes on.
 const Texts kServiceLines{"CServiceModule::RegisterServer...",
                           "Fail to change service failure actions flag, error 87",
                           "Fail to change service SID type, error 87",
                           "Fail to change service required privileges, error 87",
                           "Exit from CServiceModule::RegisterServer"};
-// ... over an installed service, which is stopped first.
 const Texts kReserviceLines{"CServiceModule::RegisterServer...",
                             "Stopping Pivotra Control Service code...", "Ferrox stopped",
                             kServiceLines[1], kServiceLines[2], kServiceLines[3],
@@ -454,7 +453,6 @@ void EndServicesProcess() {
 
 TEST_F(Installed, WithoutTheServiceControlManagerInstallShowsItsMessageAndFails) {
   EndServicesProcess();
-  // An installer must notice: the exit code is why the manager could not be reached.
   const ProgramRun run = Switch("-Service", RPC_S_SERVER_UNAVAILABLE);
   // The stop before the update finds no service to stop and says nothing.
   ASSERT_EQ(run.messageBoxes.size(), 1u);
