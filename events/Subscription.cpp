@@ -8,7 +8,6 @@
 #include "common/Bitness.h"
 #include "common/DebugPrint.h"
 #include "common/OrientationTypes.h"
-#include "common/UniqueHandle.h"
 #include "common/WorkerThread.h"
 #include "events/EventSink.h"
 #include "events/WmiSubscription.h"
@@ -22,10 +21,12 @@ LONG g_is64BitWindows = 0;
 
 namespace {
 
-// Made before any thread runs: a stop or a renewal may come before the wait thread does.
-// The stop stays set; a renewal wakes the wait thread once.
-const unique_handle g_stopListening(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
-const unique_handle g_renewSubscription(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+// Made before any thread runs: a stop or a renewal may come before the wait thread does. The
+// stop stays set; a renewal wakes the wait thread once. Owned by the process and never closed:
+// the wait thread may still wait on them while the process ends, and a handle closed under a
+// wait leaves the wait undefined.
+const HANDLE g_stopListening = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+const HANDLE g_renewSubscription = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
 // The failure WMI ended the subscription with, 0 when it did not.
 std::atomic<std::uint32_t> g_endedWith{0};
 std::atomic<SubscriptionLog> g_log{nullptr};
@@ -67,7 +68,7 @@ class WaitThreadListener {
   bool StillConnected() { return subscription_.StillConnected(); }
 
   Wake Wait(std::chrono::milliseconds pause) {
-    const HANDLE signals[] = {g_stopListening.get(), g_renewSubscription.get()};
+    const HANDLE signals[] = {g_stopListening, g_renewSubscription};
     // The stop comes first: when both are set, the service is stopping.
     switch (::WaitForMultipleObjects(2, signals, FALSE, static_cast<DWORD>(pause.count()))) {
       case WAIT_OBJECT_0:
@@ -138,16 +139,16 @@ int Ferrox_Stop() {
   return 0;
 }
 
-void StopSubscription() { ::SetEvent(g_stopListening.get()); }
+void StopSubscription() { ::SetEvent(g_stopListening); }
 
-void RenewSubscription() { ::SetEvent(g_renewSubscription.get()); }
+void RenewSubscription() { ::SetEvent(g_renewSubscription); }
 
 void SubscriptionCompleted(HRESULT result) {
   // A success, or the end of a call this process cancelled, needs nothing: only WMI's own end
   // of the subscription is a loss.
   if (SUCCEEDED(result) || result == static_cast<HRESULT>(WBEM_E_CALL_CANCELLED)) return;
   g_endedWith.store(static_cast<std::uint32_t>(result));
-  ::SetEvent(g_renewSubscription.get());
+  ::SetEvent(g_renewSubscription);
 }
 
 UINT __cdecl Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl(LPVOID) {

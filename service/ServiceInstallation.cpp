@@ -88,8 +88,12 @@ CServiceModule::InstallOutcome CServiceModule::Install() {
                                            SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
                                            command.c_str(), nullptr, nullptr,
                                            identity::kServiceDependencies,
-                                           identity::kLocalSystemAccount, "", m_serviceName))
+                                           identity::kLocalSystemAccount, "", m_serviceName)) {
+      // Taken before the handle's close, which may set another.
+      const DWORD error = ::GetLastError();
       service.reset();
+      ::SetLastError(error);
+    }
   } else {
     service.reset(::CreateServiceA(manager.get(), m_serviceName, m_serviceName, SERVICE_ALL_ACCESS,
                                    SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
