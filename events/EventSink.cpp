@@ -6,6 +6,7 @@
 #include "common/UniqueHandle.h"
 #include "common/UniqueVariant.h"
 #include "events/EventDataLine.h"
+#include "events/Subscription.h"
 #include "events/win32_event_payload.h"
 #include "orientation/OrientationWorker.h"
 #include "orientation/SinkSettings.h"
@@ -118,5 +119,7 @@ HRESULT STDMETHODCALLTYPE EventSink::SetStatus(LONG flags, HRESULT result, BSTR,
   } catch (...) {
     // A status line that cannot be formatted is dropped.
   }
+  // After the line: the wait thread may subscribe again at once.
+  if (flags == WBEM_STATUS_COMPLETE) SubscriptionCompleted(result);
   return WBEM_S_NO_ERROR;
 }

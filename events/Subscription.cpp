@@ -1,165 +1,132 @@
 #include "events/Subscription.h"
 
 #include <wbemcli.h>
-#include <wrl/client.h>
 
+#include <atomic>
 #include <new>
 
 #include "common/Bitness.h"
 #include "common/DebugPrint.h"
 #include "common/OrientationTypes.h"
-#include "common/UniqueHandle.h"
 #include "common/WorkerThread.h"
 #include "events/EventSink.h"
+#include "events/WmiSubscription.h"
+#include "orientation/OrientationWorker.h"
 #include "orientation/SettingsFile.h"
 #include "orientation/win32_catch_up.h"
 
-using Microsoft::WRL::ComPtr;
+using subscription_loop::Attempt;
+using subscription_loop::Wake;
 
 LONG g_is64BitWindows = 0;
 
 namespace {
 
-constexpr DWORD kIdlePeriodMs = 5000;
+// Made before any thread runs: a stop or a renewal may come before the wait thread does. The
+// stop stays set; a renewal wakes the wait thread once. Owned by the process and never closed:
+// the wait thread may still wait on them while the process ends, and a handle closed under a
+// wait leaves the wait undefined.
+const HANDLE g_stopListening = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+const HANDLE g_renewSubscription = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+// The failure WMI ended the subscription with, 0 when it did not.
+std::atomic<std::uint32_t> g_endedWith{0};
+std::atomic<SubscriptionLog> g_log{nullptr};
 
-// WMI delivers through a stub that the unsecured apartment makes of the sink. Without the
-// apartment (Wine registers none, and a machine may lack it) the sink itself is handed to WMI,
-// so that listening still works.
-ComPtr<IUnsecuredApartment> CreateUnsecuredApartment() {
-  ComPtr<IUnsecuredApartment> apartment;
-  const HRESULT hr = ::CoCreateInstance(CLSID_UnsecuredApartment, nullptr, CLSCTX_LOCAL_SERVER,
-                                        IID_IUnsecuredApartment,
-                                        reinterpret_cast<void**>(apartment.GetAddressOf()));
-  if (FAILED(hr)) {
-    DebugPrint("Could not create IUnsecuredApartment, events go to the sink. Error code = 0x%X",
-               static_cast<unsigned>(hr));
-    apartment.Reset();
+// The process's one sink, made by the first attempt that needs it and never given back: every
+// later subscription delivers to it, so its counters and settings outlive them all.
+std::atomic<EventSink*> g_sink{nullptr};
+
+// Takes the guard of the decisions for the settings file's writes of the start, so that a stop
+// waits for them. False once the service stops: then nothing is written.
+bool TakeGuardForStartWrites() {
+  while (!orientation_worker::TakeIoPort()) {
+    if (IoPortClosing.load()) return false;
+    ::Sleep(5);
   }
-  return apartment;
+  return true;
 }
 
-// The stub's sink interface, which is what WMI is told to deliver to. When the stub cannot be
-// had, what was obtained for it is released (the apartment too) and the result is null: the
-// caller hands WMI the sink itself.
-ComPtr<IWbemObjectSink> StubSinkFor(EventSink* sink, ComPtr<IUnsecuredApartment>& apartment,
-                                    ComPtr<IUnknown>& stub) {
-  HRESULT hr = apartment->CreateObjectStub(sink, stub.GetAddressOf());
-  if (FAILED(hr) || !stub) {
-    DebugPrint("Could not create the sink's stub, events go to the sink. Error code = 0x%X",
-               static_cast<unsigned>(hr));
-    stub.Reset();
-    apartment.Reset();
+EventSink* ObtainSink(bool& stopping) {
+  if (EventSink* sink = g_sink.load()) return sink;
+  if (!TakeGuardForStartWrites()) {
+    stopping = true;
     return nullptr;
   }
-  ComPtr<IWbemObjectSink> stubSink;
-  hr = stub.As(&stubSink);
-  if (FAILED(hr)) {
-    DebugPrint("The sink's stub is no IWbemObjectSink, events go to the sink. Error code = 0x%X",
-               static_cast<unsigned>(hr));
-    stubSink.Reset();
-    stub.Reset();
-    apartment.Reset();
+  EventSink* sink = nullptr;
+  {
+    const orientation_worker::IoPortHold hold;
+    // The sink's construction reads and completes the settings file.
+    sink = new (std::nothrow) EventSink;
+    if (sink == nullptr) return nullptr;
+    sink->AddRef();
+    g_sink.store(sink);
   }
-  return stubSink;
+  // Catch-ups work on it too; one marked before it existed runs now, once the guard is free.
+  PublishSink(sink);
+  return sink;
 }
 
-[[noreturn]] void IdleForever() {
-  // Nothing posts to this thread; a message that comes anyway is handled, one per period.
-  for (;;) {
-    ::Sleep(kIdlePeriodMs);
-    MSG message;
-    if (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-      ::TranslateMessage(&message);
-      ::DispatchMessageA(&message);
+// The wait thread's side of the subscription's life (events/SubscriptionLoop.h).
+class WaitThreadListener {
+ public:
+  Attempt Subscribe() { return subscription_.Subscribe(); }
+  void Drop(bool cancel) { subscription_.Drop(cancel); }
+  bool StillConnected() { return subscription_.StillConnected(); }
+
+  Wake Wait(std::chrono::milliseconds pause) {
+    const HANDLE signals[] = {g_stopListening, g_renewSubscription};
+    // The stop comes first: when both are set, the service is stopping.
+    switch (::WaitForMultipleObjects(2, signals, FALSE, static_cast<DWORD>(pause.count()))) {
+      case WAIT_OBJECT_0:
+        return Wake::Stop;
+      case WAIT_OBJECT_0 + 1:
+        break;
+      case WAIT_TIMEOUT:
+        return Wake::Elapsed;
+      default:
+        // Without its signals the thread cannot be told anything: it paces itself alone.
+        ::Sleep(static_cast<DWORD>(pause.count()));
+        return Wake::Elapsed;
     }
-  }
-}
-
-// Everything between joining the apartment and leaving it. Each failure releases what was
-// obtained, in the order given, before it returns.
-void SubscribeInApartment() {
-  ComPtr<IWbemLocator> locator;
-  HRESULT hr = ::CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IWbemLocator, reinterpret_cast<void**>(locator.GetAddressOf()));
-  if (FAILED(hr)) {
-    DebugPrint("Failed to create IWbemLocator object. 0x%X", static_cast<unsigned>(hr));
-    return;
+    if (const std::uint32_t code = g_endedWith.exchange(0)) {
+      // The sink has written the completion's line already.
+      subscription_.set_reason(FormatString("Call complete. hResult = 0x%X", code));
+      return Wake::Ended;
+    }
+    DebugPrint("Renewing the WMI subscription");
+    return Wake::Renew;
   }
 
-  ComPtr<IWbemServices> services;
-  {
-    const unique_bstr wmiNamespace(::SysAllocString(L"ROOT\\WMI"));
-    hr = wmiNamespace ? locator->ConnectServer(wmiNamespace.get(), nullptr, nullptr, nullptr, 0,
-                                               nullptr, nullptr, services.GetAddressOf())
-                      : E_OUTOFMEMORY;
-  }
-  if (FAILED(hr)) {
-    DebugPrint("Could not connect. Error code = 0x%X", static_cast<unsigned>(hr));
-    locator.Reset();
-    return;
-  }
-  DebugPrint("Connected to ROOT\\WMI namespace");
-
-  hr = ::CoSetProxyBlanket(services.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
-                           RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
-  if (FAILED(hr)) {
-    DebugPrint("Could not set proxy blanket. Error code = 0x%X", static_cast<unsigned>(hr));
-    services.Reset();
-    locator.Reset();
-    return;
+  void ReportFailure() { Report(SubscriptionNotice::Failed, subscription_.reason()); }
+  void ReportRecovery(unsigned attempts) {
+    Report(SubscriptionNotice::Recovered, FormatString("subscribed again at attempt %u", attempts));
   }
 
-  ComPtr<IUnsecuredApartment> apartment = CreateUnsecuredApartment();
-  // The sink's construction reads and completes the settings file.
-  ComPtr<EventSink> sink(new (std::nothrow) EventSink);
-  if (!sink) {
-    DebugPrint("Could not create the event sink");
-    services.Reset();
-    locator.Reset();
-    apartment.Reset();
-    return;
+ private:
+  static void Report(SubscriptionNotice notice, const std::string& text) {
+    if (const SubscriptionLog log = g_log.load()) log(notice, text.c_str());
   }
-  ComPtr<IUnknown> stub;
-  ComPtr<IWbemObjectSink> stubSink;
-  if (apartment) stubSink = StubSinkFor(sink.Get(), apartment, stub);
-  IWbemObjectSink* const handler = stubSink ? stubSink.Get() : sink.Get();
 
-  {
-    const unique_bstr language(::SysAllocString(L"WQL"));
-    const unique_bstr query(::SysAllocString(L"SELECT * FROM ZEB_AcpiEvent_Btn2"));
-    hr = language && query
-             ? services->ExecNotificationQueryAsync(language.get(), query.get(),
-                                                    WBEM_FLAG_SEND_STATUS, nullptr, handler)
-             : E_OUTOFMEMORY;
-  }
-  if (FAILED(hr)) {
-    DebugPrint("ExecNotificationQueryAsync failed with = 0x%X", static_cast<unsigned>(hr));
-    services.Reset();
-    locator.Reset();
-    apartment.Reset();
-    stub.Reset();
-    sink.Reset();
-    stubSink.Reset();
-    return;
-  }
-  DebugPrint("ExecNotificationQueryAsync OK");
-  // Catch-ups work on the sink too, from now until the process ends.
-  PublishSink(sink.Get());
-
-  // The subscription is never cancelled: every reference above stays held until the process ends.
-  IdleForever();
-}
+  WmiSubscription subscription_{ObtainSink};
+};
 
 void RunWaitThread() {
   DebugPrint("Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl: Thread going to start...");
-  // Every start begins from the unrotated screen, whether or not the subscription succeeds.
-  g_iniFile.WriteInt(settings::kSection, settings::kLastOrientation,
-                     static_cast<std::uint32_t>(OrientationCode::Down));
-  SubscribeWMIEvent();
+  if (TakeGuardForStartWrites()) {
+    {
+      const orientation_worker::IoPortHold hold;
+      // Every start begins from the unrotated screen, whether or not the subscription succeeds.
+      g_iniFile.WriteInt(settings::kSection, settings::kLastOrientation,
+                         static_cast<std::uint32_t>(OrientationCode::Down));
+    }
+    SubscribeWMIEvent();
+  }
   DebugPrint("Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl: Thread going to terminate");
 }
 
 }  // namespace
+
+void SetSubscriptionLog(SubscriptionLog log) { g_log.store(log); }
 
 int Ferrox_Start() {
   DebugPrint("[Ferrox_Start] Pivotra control Service starting...");
@@ -178,18 +145,33 @@ int Ferrox_Stop() {
   return 0;
 }
 
+void StopSubscription() { ::SetEvent(g_stopListening); }
+
+void RenewSubscription() { ::SetEvent(g_renewSubscription); }
+
+void SubscriptionCompleted(HRESULT result) {
+  // A success, or the end of a call this process cancelled, needs nothing: only WMI's own end
+  // of the subscription is a loss.
+  if (SUCCEEDED(result) || result == static_cast<HRESULT>(WBEM_E_CALL_CANCELLED)) return;
+  g_endedWith.store(static_cast<std::uint32_t>(result));
+  ::SetEvent(g_renewSubscription);
+}
+
 UINT __cdecl Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl(LPVOID) {
   RunWaitThread();
   AfxEndThread(0);
 }
 
-int SubscribeWMIEvent() {
+int SubscribeWMIEvent(std::chrono::milliseconds checkPeriod) {
   const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   if (FAILED(hr)) {
     DebugPrint("Failed to initialize COM library. Error code = 0x%X", static_cast<unsigned>(hr));
     return 0;
   }
-  SubscribeInApartment();
+  {
+    WaitThreadListener listener;
+    subscription_loop::Run(listener, checkPeriod);
+  }
   ::CoUninitialize();
   return 0;
 }

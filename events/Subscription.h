@@ -2,8 +2,12 @@
 
 #include <windows.h>
 
+#include <chrono>
+
+#include "events/SubscriptionLoop.h"
+
 // The listening work: the WMI subscription to the firmware's orientation event, kept on a
-// thread of its own for the life of the process.
+// thread of its own, and made again whenever it fails or is lost, until the service stops.
 
 // 1 when this process runs on 64-bit Windows; set by Ferrox_Start for its log line.
 extern LONG g_is64BitWindows;
@@ -14,10 +18,30 @@ int Ferrox_Start();
 // Called before the service is removed; it only logs. Always 0.
 int Ferrox_Stop();
 
-// The WMI wait thread: resets the stored orientation, then subscribes. It ends its thread only
-// when the subscription failed.
+// The service stops: the wait thread leaves its pause or its wait at once and ends. Cheap and
+// never blocking, from any thread, before the wait thread runs too.
+void StopSubscription();
+
+// After a resume: the wait thread cancels the subscription and makes it again now. Cheap and
+// never blocking, from any thread (the control handler's).
+void RenewSubscription();
+
+// What the sink hears when WMI completes the subscription's call: a failure means WMI ended the
+// subscription, which is then made again.
+void SubscriptionCompleted(HRESULT result);
+
+// The two event-log entries of the subscription: the first failure of a run of failures (text:
+// the line of what failed) and its end (text: "subscribed again at attempt N").
+enum class SubscriptionNotice { Failed, Recovered };
+using SubscriptionLog = void (*)(SubscriptionNotice notice, const char* text);
+// Where they go; nowhere until it is set.
+void SetSubscriptionLog(SubscriptionLog log);
+
+// The WMI wait thread: resets the stored orientation, then subscribes until the stop.
 UINT __cdecl Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl(LPVOID parameter);
 
-// Subscribes the one event sink to the firmware's event and idles for the rest of the process.
-// Returns, always 0, only when a step failed.
-int SubscribeWMIEvent();
+// Joins the multithreaded apartment and keeps the one event sink subscribed to the firmware's
+// event until the stop, asking WMI every checkPeriod whether it is still there. Always 0;
+// at once when the apartment cannot be joined.
+int SubscribeWMIEvent(
+    std::chrono::milliseconds checkPeriod = subscription_loop::kCheckPeriod);

@@ -19,6 +19,7 @@ std::array<char, kDescriptionBufferSize> DescriptionBuffer(std::string_view text
 
 inline constexpr const char* kCouldNotOpenManager = "Couldn't open service manager";
 inline constexpr const char* kCouldNotCreate = "Couldn't create service";
+inline constexpr const char* kCouldNotUpdate = "Couldn't update service";
 inline constexpr const char* kCouldNotOpen = "Couldn't open service";
 inline constexpr const char* kCouldNotDelete = "Service could not be deleted";
 

@@ -7,7 +7,7 @@ Step NextStep(Presence presence, std::chrono::milliseconds waited) {
     case Presence::Gone:
       return Step::Create;
     case Presence::Installed:
-      return Step::KeepExisting;
+      return Step::Update;
     case Presence::MarkedForDeletion:
       break;
   }

@@ -2,11 +2,12 @@
 
 #include <chrono>
 
-// A re-installation while the earlier copy of the service is still going. The service control
-// manager only marks a deleted service for deletion while it runs or while a handle to it is
-// open, and refuses to create one of the same name meanwhile (1072). On Windows the marked copy
-// goes once it has stopped and its last handle is closed; Wine removes it at the next close of
-// a handle after that. Installation waits for it, within a bound, polling the manager.
+// A re-installation. An installed service is updated in place: a deletion would only mark it
+// while it runs or while another program holds it open, and leave no service once the last
+// handle goes. A copy that something else deleted is waited for: the service control manager
+// refuses to create one of the same name meanwhile (1072). On Windows the marked copy goes once
+// it has stopped and its last handle is closed; Wine removes it at the next close of a handle
+// after that. Installation waits for it, within a bound, polling the manager.
 namespace reinstallation {
 
 // What the service control manager shows under the service's name.
@@ -17,10 +18,10 @@ enum class Presence {
 };
 
 enum class Step {
-  Create,        // the name is free
-  KeepExisting,  // a service nobody deletes: it stays as it is
-  Wait,          // the earlier copy is still going
-  GiveUp,        // still there at the bound
+  Create,  // the name is free
+  Update,  // a service nobody deletes: it is changed in place, and keeps its name and handles
+  Wait,    // the earlier copy is still going
+  GiveUp,  // still there at the bound
 };
 
 inline constexpr std::chrono::milliseconds kBound{30000};

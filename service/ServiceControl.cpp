@@ -29,6 +29,7 @@ ControlAnswer PowerEvent(const ControlEvent& event, std::uint32_t previousDispla
 ControlAnswer AnswerFor(const ControlEvent& event, std::uint32_t previousDisplay) {
   switch (event.control) {
     case kStop:
+    case kPreshutdown:
       return {ControlAction::Stop};
     case kPause:
     case kContinue:

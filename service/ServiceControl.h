@@ -21,7 +21,8 @@
 //   m_serviceMainEntered  std::atomic<bool>, set once the service main routine has begun
 //   m_displayState        std::atomic of the console display's state last reported,
 //                         kDisplayUnknown before the first report
-//   ReportStatus(state), LogEvent(format, ...), Run()
+//   ReportStatus(state)   reports state with the wait hint WaitHintFor(state)
+//   LogEvent(format, ...), Run()
 //   StartDispatcher()     hands the main thread to the service control manager; false when
 //                         the process was not started by it
 //   RegisterControlHandler()   the handle for m_statusHandle
@@ -33,8 +34,10 @@
 //                         registration, given up when it goes
 //   StartListening()      starts the listening work
 //   CatchUp(trigger)      asks, without waiting, for the pending orientation again
+//   RenewSubscription()   makes the subscription to WMI again, without waiting
 //   PumpMessages()        the message loop, until the quit message
-//   StopNewDecisions()    from now on no orientation decision begins
+//   StopNewDecisions()    from now on no orientation decision begins, and the listening work
+//                         ends its waits and retries
 //   AwaitDecisions()      waits, for a bounded time, until the decision at work has done its
 //                         writes; none begins afterwards
 //   ServiceMainEnded()    the service main routine's last step is done
@@ -42,14 +45,20 @@
 namespace service_control {
 
 // The platform's numbers, so that the steps build without its headers.
-inline constexpr std::uint32_t kOwnProcess = 0x10;  // SERVICE_WIN32_OWN_PROCESS
-inline constexpr std::uint32_t kAcceptStop = 1;     // SERVICE_ACCEPT_STOP
-inline constexpr std::uint32_t kAcceptPowerEvent = 0x40;     // SERVICE_ACCEPT_POWEREVENT
-inline constexpr std::uint32_t kAcceptSessionChange = 0x80;  // SERVICE_ACCEPT_SESSIONCHANGE
+inline constexpr std::uint32_t kOwnProcess = 0x10;            // SERVICE_WIN32_OWN_PROCESS
+inline constexpr std::uint32_t kAcceptStop = 1;               // SERVICE_ACCEPT_STOP
+inline constexpr std::uint32_t kAcceptPowerEvent = 0x40;      // SERVICE_ACCEPT_POWEREVENT
+inline constexpr std::uint32_t kAcceptSessionChange = 0x80;   // SERVICE_ACCEPT_SESSIONCHANGE
+inline constexpr std::uint32_t kAcceptPreshutdown = 0x100;    // SERVICE_ACCEPT_PRESHUTDOWN
 
-// Every status report carries the controls the service takes.
+// Every status report carries the controls the service takes. Preshutdown, not shutdown: only
+// before the shutdown proper may a service take its time to finish the settings file's writes.
 inline constexpr std::uint32_t kControlsAccepted =
-    kAcceptStop | kAcceptPowerEvent | kAcceptSessionChange;
+    kAcceptStop | kAcceptPowerEvent | kAcceptSessionChange | kAcceptPreshutdown;
+
+// Stop-pending promises to be done within this: the decision at work has 5 s to finish its
+// writes, and COM and the event log take the rest.
+inline constexpr std::uint32_t kStopWaitHintMs = 10000;
 
 enum State : std::uint32_t {
   kStopped = 1,
@@ -66,6 +75,7 @@ enum Control : std::uint32_t {
   kShutdown = 5,
   kPowerEvent = 13,
   kSessionChange = 14,
+  kPreshutdown = 0x0F,
 };
 
 // The event types of the session and power controls that matter to the service.
@@ -97,11 +107,17 @@ struct ControlAnswer {
   CatchUpTrigger trigger = CatchUpTrigger::None;
 };
 
-// The control handler's table: stop stops; pause, continue, interrogate and shutdown are
-// accepted silently (interrogate reports nothing); a sign-in, an unlock, a connection to the
-// console, a resume and the display coming on again catch up; other session and power events
-// are taken silently; any other code is a bad request. previousDisplay is the display's state
-// before this control: its first report, at registration, is no change.
+// The wait hint a report of state carries: the stop's bound while stopping, else none.
+constexpr std::uint32_t WaitHintFor(std::uint32_t state) {
+  return state == kStopPending ? kStopWaitHintMs : 0;
+}
+
+// The control handler's table: stop and preshutdown stop; pause, continue, interrogate and
+// shutdown are accepted silently (interrogate reports nothing); a sign-in, an unlock, a
+// connection to the console, a resume and the display coming on again catch up (a resume also
+// renews the subscription); other session and power events are taken silently; any other code
+// is a bad request. previousDisplay is the display's state before this control: its first
+// report, at registration, is no change.
 ControlAnswer AnswerFor(const ControlEvent& event, std::uint32_t previousDisplay);
 
 // The dispatcher returns as soon as the service has reported stopped, while the service main
@@ -180,6 +196,8 @@ void HandlerBody(Module& module, const ControlEvent& event) {
       module.LogEvent("Bad service request");
       break;
     case ControlAction::CatchUp:
+      // After a resume the connection to WMI may be gone with no word from it.
+      if (answer.trigger == CatchUpTrigger::Resume) module.RenewSubscription();
       module.CatchUp(answer.trigger);
       break;
   }
@@ -198,7 +216,8 @@ void RunBody(Module& module) {
     module.LogEvent("Service started");
     // Once stopping has been reported, running would be a step back.
     if (module.m_isService && !module.m_stopRequested.load()) module.ReportStatus(kRunning);
-    module.StartListening();
+    // A stop that came first finds nothing to end.
+    if (!module.m_stopRequested.load()) module.StartListening();
     module.PumpMessages();
     // The process ends soon after: a decision must not be cut off in the settings file.
     module.AwaitDecisions();

@@ -10,6 +10,8 @@ inline constexpr const char* kServiceParametersValue = "ServiceParameters";
 inline constexpr const char* kLocalServiceText = "Pivotra";      // fixed text, not the loaded name
 inline constexpr const char* kServiceParametersText = "-Service";
 inline constexpr const char* kServiceDependencies = "RPCSS\0";   // a list: one name, then an empty one
+// The account a change of configuration names; a creation names none for it.
+inline constexpr const char* kLocalSystemAccount = "LocalSystem";
 
 // Resources of the executable.
 inline constexpr unsigned kServiceNameString = 100;

@@ -12,6 +12,7 @@
 #include "service/win32_event_source.h"
 #include "service/win32_reinstallation.h"
 #include "service/win32_service_description.h"
+#include "service/win32_service_settings.h"
 
 namespace {
 
@@ -64,40 +65,66 @@ BOOL CServiceModule::IsInstalled() {
 }
 
 CServiceModule::InstallOutcome CServiceModule::Install() {
-  // An earlier copy that is being deleted (a re-installation while it runs) is waited for: its
-  // name cannot be taken until it has gone.
-  switch (AwaitEarlierService(m_serviceName)) {
-    case reinstallation::Step::KeepExisting:
-      return {true, ERROR_SUCCESS};
-    case reinstallation::Step::GiveUp:
-      ShowMessage(installation::kCouldNotCreate);
-      return {false, ERROR_SERVICE_MARKED_FOR_DELETE};
-    case reinstallation::Step::Create:
-    case reinstallation::Step::Wait:
-      break;
+  // An earlier copy that something else deleted is waited for: its name cannot be taken until
+  // it has gone. One that nobody deleted is updated in place.
+  const reinstallation::Step step = AwaitEarlierService(m_serviceName);
+  if (step == reinstallation::Step::GiveUp) {
+    ShowMessage(installation::kCouldNotCreate);
+    return {false, ERROR_SERVICE_MARKED_FOR_DELETE};
   }
 
   unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager) {
+    const DWORD error = ::GetLastError();
     ShowMessage(installation::kCouldNotOpenManager);
-    return {};
+    return {false, error};
   }
   const std::string command = installation::QuotedCommand(ModuleFileName());
-  const unique_schandle service(::CreateServiceA(
-      manager.get(), m_serviceName, m_serviceName, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-      SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr,
-      identity::kServiceDependencies, nullptr, nullptr));
+  unique_schandle service;
+  if (step == reinstallation::Step::Update) {
+    service.reset(::OpenServiceA(manager.get(), m_serviceName, SERVICE_ALL_ACCESS));
+    // The same configuration as a creation gives; the load-order group is left as it is.
+    if (service && !::ChangeServiceConfigA(service.get(), SERVICE_WIN32_OWN_PROCESS,
+                                           SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                           command.c_str(), nullptr, nullptr,
+                                           identity::kServiceDependencies,
+                                           identity::kLocalSystemAccount, "", m_serviceName)) {
+      // Taken before the handle's close, which may set another.
+      const DWORD error = ::GetLastError();
+      service.reset();
+      ::SetLastError(error);
+    }
+  } else {
+    service.reset(::CreateServiceA(manager.get(), m_serviceName, m_serviceName, SERVICE_ALL_ACCESS,
+                                   SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
+                                   SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr,
+                                   identity::kServiceDependencies, nullptr, nullptr));
+  }
   if (!service) {
     const DWORD error = ::GetLastError();
     manager.reset();
-    ShowMessage(installation::kCouldNotCreate);
+    ShowMessage(step == reinstallation::Step::Update ? installation::kCouldNotUpdate
+                                                     : installation::kCouldNotCreate);
     return {false, error};
   }
 
-  // An installation without its description still counts as done.
+  // An installation without its description or its other settings still counts as done.
   if (!SetServiceDescription(service.get(), LoadResourceString(m_hInst, identity::kDescriptionString)))
     DebugPrint("Fail to change service description");
+  ApplyServiceSettings(service.get());
   return {true, ERROR_SUCCESS};
+}
+
+void CServiceModule::StopForUpdate() {
+  // Stopped as its removal would, but kept: the update changes it in place.
+  if (LookForService(m_serviceName) != reinstallation::Presence::Installed) return;
+  Ferrox_Stop();
+  const unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  const unique_schandle service(
+      manager ? ::OpenServiceA(manager.get(), m_serviceName, SERVICE_STOP) : nullptr);
+  // Not waited for: the new configuration applies from the next start.
+  SERVICE_STATUS status;
+  if (service) ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
 }
 
 BOOL CServiceModule::Uninstall() {
@@ -131,7 +158,12 @@ LONG CServiceModule::RegisterServer(BOOL registerTypeLib, BOOL installAsService)
   const ComScope com(COINIT_APARTMENTTHREADED);
   if (!com.joined()) return com.result();
 
-  Uninstall();
+  // A service installation keeps an installed service; a COM registration alone removes it.
+  if (installAsService) {
+    StopForUpdate();
+  } else {
+    Uninstall();
+  }
   UpdateRegistryFromResource(identity::kRegistryScript, TRUE);
 
   // The registry calls return their error; they do not set the last error.
@@ -154,8 +186,8 @@ LONG CServiceModule::RegisterServer(BOOL registerTypeLib, BOOL installAsService)
     SetStringValue(appId.get(), identity::kLocalServiceValue, identity::kLocalServiceText);
     SetStringValue(appId.get(), identity::kServiceParametersValue, identity::kServiceParametersText);
     const InstallOutcome installed = Install();
-    // A service that could not be created ends the switch with its error, so that an installer
-    // notices and rolls back; the type library is not registered for it.
+    // A service that could not be created or updated ends the switch with its error, so that an
+    // installer notices and rolls back; the type library is not registered for it.
     if (installed.creationError != ERROR_SUCCESS) return static_cast<LONG>(installed.creationError);
     if (installed.installed) event_source::Register(m_serviceName, ModuleFileName());
   } else {

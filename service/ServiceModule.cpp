@@ -12,6 +12,7 @@
 #include "orientation/win32_blocker_watch.h"
 #include "orientation/win32_catch_up.h"
 #include "orientation/win32_closing_signal.h"
+#include "service/EventLogMessages.h"
 #include "service/ServiceControl.h"
 
 CServiceModule g_serviceModule;
@@ -38,6 +39,16 @@ std::unique_ptr<BYTE[]> CopyTokenSid(HANDLE token, TOKEN_INFORMATION_CLASS which
   std::unique_ptr<BYTE[]> copy(new (std::nothrow) BYTE[length]);
   if (!copy || !::CopySid(length, copy.get(), sid)) return nullptr;
   return copy;
+}
+
+// The subscription's entries, written from the wait thread.
+void LogSubscriptionNotice(SubscriptionNotice notice, const char* text) {
+  if (notice == SubscriptionNotice::Failed) {
+    g_serviceModule.LogEntry(EVENTLOG_WARNING_TYPE, event_messages::kSubscriptionFailed, text);
+  } else {
+    g_serviceModule.LogEntry(EVENTLOG_INFORMATION_TYPE, event_messages::kSubscriptionRecovered,
+                             text);
+  }
 }
 
 // Owner and group of the calling thread's token, or of the process's when the thread has none
@@ -95,6 +106,7 @@ void CServiceModule::Run() { service_control::RunBody(*this); }
 
 void CServiceModule::ReportStatus(DWORD state) {
   m_status.dwCurrentState = state;
+  m_status.dwWaitHint = service_control::WaitHintFor(state);
   ::SetServiceStatus(m_statusHandle, &m_status);
 }
 
@@ -104,17 +116,20 @@ void CServiceModule::LogEvent(const char* format, ...) {
   va_start(args, format);
   std::vsnprintf(message, sizeof(message), format, args);
   va_end(args);
+  LogEntry(EVENTLOG_INFORMATION_TYPE, event_messages::kText, message);
+}
 
+void CServiceModule::LogEntry(WORD type, DWORD eventId, const char* text) {
   if (!m_isService) {
     // Flushed at once: a local server ends only when it is ended from outside.
-    std::printf("%s\n", message);
+    std::printf("%s\n", text);
     std::fflush(stdout);
     return;
   }
   const unique_event_source source(::RegisterEventSourceA(nullptr, m_serviceName));
   if (!source) return;
-  const char* strings[] = {message};
-  ::ReportEventA(source.get(), EVENTLOG_INFORMATION_TYPE, 0, 0, nullptr, 1, 0, strings, nullptr);
+  const char* strings[] = {text};
+  ::ReportEventA(source.get(), type, 0, eventId, nullptr, 1, 0, strings, nullptr);
 }
 
 LONG CServiceModule::Unlock() {
@@ -158,6 +173,7 @@ void CServiceModule::AwaitServiceMainEnd() {
 void CServiceModule::StopNewDecisions() {
   IoPortClosing.store(true);
   SignalDecisionsClosing();  // a decision waiting for the display program stops waiting
+  StopSubscription();
 }
 
 void CServiceModule::AwaitDecisions() {
@@ -182,11 +198,14 @@ unique_power_notification CServiceModule::WatchDisplayState() {
 }
 
 void CServiceModule::StartListening() {
+  SetSubscriptionLog(LogSubscriptionNotice);
   Ferrox_Start();
   StartBlockerWatch();
 }
 
 void CServiceModule::CatchUp(CatchUpTrigger trigger) { StartCatchUp(trigger); }
+
+void CServiceModule::RenewSubscription() { ::RenewSubscription(); }
 
 void CServiceModule::PumpMessages() {
   MSG message;

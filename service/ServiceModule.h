@@ -25,15 +25,20 @@ class CServiceModule : public CComModule {
   void Run();
   void ReportStatus(DWORD state);
   void LogEvent(const char* format, ...) PIVOTRA_PRINTF(2, 3);
+  // One entry of the given type and message, text its one insertion string: in the event log
+  // in service mode, on standard output in the foreground.
+  void LogEntry(WORD type, DWORD eventId, const char* text);
   LONG Unlock() override;
 
   // Installation and registration.
   struct InstallOutcome {
-    bool installed = false;                // the service exists afterwards, or existed already
-    DWORD creationError = ERROR_SUCCESS;   // why it could not be created
+    bool installed = false;               // the service exists afterwards, as configured
+    DWORD creationError = ERROR_SUCCESS;  // why it could not be created or updated
   };
   BOOL IsInstalled();
   InstallOutcome Install();
+  // Stops an installed service that is to be updated in place.
+  void StopForUpdate();
   BOOL Uninstall();
   LONG RegisterServer(BOOL registerTypeLib, BOOL installAsService);
   HRESULT UnregisterServer();
@@ -62,6 +67,7 @@ class CServiceModule : public CComModule {
   unique_power_notification WatchDisplayState();
   void StartListening();
   void CatchUp(CatchUpTrigger trigger);
+  void RenewSubscription();
   void PumpMessages();
   void StopNewDecisions();
   void AwaitDecisions();

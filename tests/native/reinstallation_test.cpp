@@ -61,8 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
     EarlierCopies, Reinstallation,
     testing::Values(
         EarlierCopy{"no earlier copy", false, false, kNever, ms{0}, false, Step::Create, ms{0}},
-        EarlierCopy{"a copy nobody deleted keeps running", true, false, kNever, ms{0}, false,
-                    Step::KeepExisting, ms{0}},
+        EarlierCopy{"a copy nobody deleted is updated in place", true, false, kNever, ms{0}, false,
+                    Step::Update, ms{0}},
         EarlierCopy{"running when deleted, stopped after 1.5 s", true, true, ms{1500}, ms{0},
                     false, Step::Create, ms{1600}},
         EarlierCopy{"stop pending for 4 s", true, true, ms{4000}, ms{0}, false, Step::Create,

@@ -153,6 +153,7 @@ class FakeModule {
     return 0;
   }
   void StartListening() { Record("listen"); }
+  void RenewSubscription() { Record("renew subscription"); }
   void CatchUp(CatchUpTrigger trigger) {
     Record(std::string("catch up after ") + TriggerName(trigger));
   }
@@ -255,6 +256,8 @@ struct ControlCase {
   std::uint32_t previousDisplay = kDisplayUnknown;
 };
 
+const Calls kStopCalls{"no new decision", "report STOP_PENDING", "quit 7"};
+
 class HandlerTable : public testing::TestWithParam<ControlCase> {};
 
 TEST_P(HandlerTable, Answers) {
@@ -265,11 +268,10 @@ TEST_P(HandlerTable, Answers) {
   module.TakeCalls();
   HandlerBody(module, {c.control, c.eventType, c.displayState});
   EXPECT_EQ(module.TakeCalls(), c.calls);
-  EXPECT_EQ(module.m_stopRequested.load(), c.control == kStop);
+  EXPECT_EQ(module.m_stopRequested.load(), c.calls == kStopCalls);
   EXPECT_EQ(module.m_displayState.load(), c.displayState.value_or(c.previousDisplay));
 }
 
-const Calls kStopCalls{"no new decision", "report STOP_PENDING", "quit 7"};
 const Calls kSilent{};
 const Calls kBadRequest{"log Bad service request"};
 
@@ -281,7 +283,7 @@ const ControlCase kSessionAndPower[] = {
     {kSessionChange, {"catch up after a connection to the console"}, kConsoleConnect},
     {kSessionChange, kSilent, kSessionLock},
     {kSessionChange, kSilent, kRemoteConnect},
-    {kPowerEvent, {"catch up after a resume"}, kResumeAutomatic},
+    {kPowerEvent, {"renew subscription", "catch up after a resume"}, kResumeAutomatic},
     {kPowerEvent, kSilent, kSuspend},
     {kPowerEvent, {"catch up after the display coming on"}, kPowerSettingChange, kDisplayOn,
      kDisplayOff},
@@ -297,7 +299,9 @@ const ControlCase kSessionAndPower[] = {
 INSTANTIATE_TEST_SUITE_P(
     Controls, HandlerTable,
     testing::Values(ControlCase{1, kStopCalls}, ControlCase{2, kSilent}, ControlCase{3, kSilent},
-                    ControlCase{4, kSilent}, ControlCase{5, kSilent}, ControlCase{0, kBadRequest},
+                    ControlCase{4, kSilent}, ControlCase{5, kSilent},
+                    ControlCase{15, kStopCalls},  // preshutdown
+                    ControlCase{0, kBadRequest},
                     ControlCase{6, kBadRequest}, ControlCase{127, kBadRequest},
                     ControlCase{128, kBadRequest}, ControlCase{200, kBadRequest},
                     ControlCase{255, kBadRequest}, ControlCase{256, kBadRequest},
@@ -311,10 +315,10 @@ TEST_F(ServiceControl, StopBeforeTheRunThreadHasAQueueIsHonoured) {
 
   std::thread run([&] { module.Run(); });
   run.join();
-  // The run thread reports stopping, posts the quit to itself and never reports running.
+  // The run thread reports stopping, posts the quit to itself, never runs nor listens.
   EXPECT_EQ(module.TakeCalls(),
             (Calls{"queue", "report STOP_PENDING", "quit 7", "com up", "log Service started",
-                   "listen", "loop", "loop ended", "decisions done", "com down"}));
+                   "loop", "loop ended", "decisions done", "com down"}));
   EXPECT_EQ(module.lost(), 0);
 }
 

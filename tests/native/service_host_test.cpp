@@ -16,6 +16,7 @@
 #include "service/Installation.h"
 #include "service/LocalServiceValue.h"
 #include "service/MainGuard.h"
+#include "service/ServiceSettings.h"
 
 namespace {
 
@@ -182,6 +183,32 @@ TEST(Installation, DescriptionKeeps127CharactersAndItsZero) {
   const auto text = installation::DescriptionBuffer("Pivotra Control Service");
   EXPECT_EQ(std::string(text.data()), "Pivotra Control Service");
   for (std::size_t i = 23; i < text.size(); ++i) EXPECT_EQ(text[i], '\0') << i;
+}
+
+// Each setting as the service control manager is given it, in order; Wine refuses three of
+// them, and a refusal costs its line and nothing else.
+TEST(Installation, SettingsBesideTheConfigurationAreAllGivenEvenWhenSomeAreRefused) {
+  using namespace service_settings;
+  constexpr char kPrivileges[] =
+      "SeTcbPrivilege\0SeAssignPrimaryTokenPrivilege\0SeIncreaseQuotaPrivilege\0";  // and its zero
+  const std::vector<std::uint32_t> wineAnswers = {0, 87, 0, 87, 87};
+  std::vector<std::string> given;
+  TakeCapturedDebugOutput();
+  Apply([&](const Setting& setting) {
+    // level: value, then each action as type (1 restart, 0 none) after its delay, or the list
+    std::string shown = std::to_string(setting.level) + ": " + std::to_string(setting.value);
+    for (const Action& action : setting.actions)
+      shown += ", " + std::to_string(action.type) + " after " + std::to_string(action.delayMs);
+    given.push_back(shown + setting.multiString);
+    return given.size() <= wineAnswers.size() ? wineAnswers[given.size() - 1] : 0;
+  });
+  EXPECT_EQ(given, (std::vector<std::string>{
+                       "2: 86400, 1 after 5000, 1 after 5000, 0 after 0", "4: 1", "7: 10000", "5: 1",
+                       "6: 0" + std::string(kPrivileges, sizeof(kPrivileges))}));
+  EXPECT_EQ(TakeCapturedDebugOutput(),
+            (std::vector<std::string>{"Fail to change service failure actions flag, error 87",
+                                      "Fail to change service SID type, error 87",
+                                      "Fail to change service required privileges, error 87"}));
 }
 
 }  // namespace

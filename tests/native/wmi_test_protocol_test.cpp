@@ -64,7 +64,12 @@ TEST(Requests, SurviveTheirLine) {
   status.kind = Request::Kind::Status;
   status.statusFlags = 0;
   status.statusResult = 0x80041032;
-  for (const Request& request : {Request{}, deliver, status}) {
+  Request end;
+  end.kind = Request::Kind::End;
+  end.statusResult = 0x80041033;
+  Request drop;
+  drop.kind = Request::Kind::Drop;
+  for (const Request& request : {Request{}, deliver, status, end, drop}) {
     const std::string line = wmitest::FormatRequest(request);
     ASSERT_EQ(line.back(), '\n');
     const auto parsed = wmitest::ParseRequest(line);
@@ -79,7 +84,7 @@ TEST(Requests, SurviveTheirLine) {
 
 TEST(Requests, MalformedLinesAreRefused) {
   for (const char* line : {"", "report now", "deliver 0 6", "deliver 1", "deliver 1 left",
-                           "status 0", "status x 0", "raise 6"}) {
+                           "status 0", "status x 0", "raise 6", "end", "end x", "drop now"}) {
     EXPECT_EQ(wmitest::ParseRequest(line), std::nullopt) << line;
   }
 }

@@ -248,6 +248,35 @@ TEST_F(Deployment, AnUninstallLeavesNothingBehind) {
   ExpectNothingLeft();
 }
 
+// Gives a service another display name, as another program could.
+bool SetDisplayName(const char* service, const char* displayName) {
+  const unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  const unique_schandle handle(::OpenServiceA(manager.get(), service, SERVICE_CHANGE_CONFIG));
+  return handle && ::ChangeServiceConfigA(handle.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                          SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr,
+                                          nullptr, nullptr, displayName);
+}
+
+// Only a first installation's rollback unregisters: a failed upgrade leaves the earlier one's
+// registration (Wine's rollback removes the files, where Windows puts the earlier ones back).
+TEST_F(Deployment, AFailedUpgradeLeavesTheEarlierVersionRegistered) {
+  ASSERT_EQ(Install(Package()), 0u);
+  ASSERT_NE(WaitUntilSubscribed(), 0u);
+  // Another service takes the display name the upgrade's registration gives the service.
+  ASSERT_EQ(CreateOtherService("PivotraOther", "Other"), static_cast<DWORD>(ERROR_SUCCESS));
+  ASSERT_TRUE(SetDisplayName(kService, "Pivotra renamed"));
+  ASSERT_TRUE(SetDisplayName("PivotraOther", "Pivotra"));
+
+  EXPECT_NE(Install(NextPackage(), "upgrade.log"), 0u);
+  EXPECT_EQ(InstalledVersions(), Texts{PIVOTRA_VERSION});
+  EXPECT_TRUE(QueryService(kService));
+  for (const Entry& entry : kRegistration) {
+    // Renamed above, and the package's own entry.
+    if (std::string(entry.name) == "DisplayName" || entry.key == kRunKey) continue;
+    EXPECT_EQ(Shown(entry.root, entry.key, entry.name), entry.shown) << entry.key << " " << entry.name;
+  }
+}
+
 TEST_F(Deployment, AFailedRegistrationRollsTheInstallationBack) {
   // Another service already has the display name: the service cannot be created.
   ASSERT_EQ(CreateOtherService("PivotraOther", "Pivotra"), static_cast<DWORD>(ERROR_SUCCESS));

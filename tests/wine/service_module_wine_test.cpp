@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/UniqueHandle.h"
+#include "service/EventLogMessages.h"
 #include "service/InstallSwitch.h"
 #include "service/ServiceModule.h"
 #include "tests/support/ProgramScript.h"
@@ -59,15 +60,24 @@ TEST_F(ProgramResources, RegistryScriptIsTheExactText) {
 }
 
 // Event Viewer shows an entry's text through the source's message file: message 0 is the
-// insertion string alone, without a line break of its own.
-TEST_F(ProgramResources, EventMessageZeroIsTheInsertionStringAlone) {
-  const DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>("Service started")};
-  char text[256] = {};
-  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                                        module_, 0, 0, text, sizeof(text),
-                                        reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(strings)));
-  EXPECT_EQ(length, 15u) << "error " << ::GetLastError();
-  EXPECT_STREQ(text, "Service started");
+// insertion string alone, without a line break of its own; every other message this program
+// writes exists in the table and shows its insertion string.
+TEST_F(ProgramResources, EachEventMessageShowsItsInsertionString) {
+  const char* insertion = "Could not connect. Error code = 0x80041003";
+  const DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>(insertion)};
+  for (const unsigned id : {event_messages::kText, event_messages::kSubscriptionFailed,
+                            event_messages::kSubscriptionRecovered}) {
+    char text[512] = {};
+    EXPECT_GT(::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module_,
+                               id, 0, text, sizeof(text),
+                               reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(strings))),
+              0u)
+        << id << ": error " << ::GetLastError();
+    const std::string shown(text);
+    EXPECT_TRUE(id == event_messages::kText ? shown == insertion
+                                             : shown.find(insertion) != std::string::npos)
+        << id << ": " << shown;
+  }
 }
 
 TEST_F(ProgramResources, StringsNameAndDescribeTheService) {

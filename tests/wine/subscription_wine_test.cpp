@@ -1,7 +1,7 @@
 // The WMI subscription against the test WMI provider, which is WMI's locator in this program's
 // prefix: the calls and lines of a subscription, every failing step with what it gives back,
-// and events that travel from the event tool through the sink and a worker to a started
-// display-rotation program (the recording stand-in beside this program).
+// a subscription lost and made again, and events that travel from the event tool through the
+// sink and a worker to a started display-rotation program (the recording stand-in beside it).
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <iterator>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,6 +40,23 @@ using Lines = std::vector<std::string>;
 constexpr DWORD kChannelTimeoutMs = 10000;
 constexpr const char* kSubscribed = "ExecNotificationQueryAsync OK";
 constexpr const char* kWaitThreadEnds = "Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl: Thread going to terminate";
+constexpr const char* kConnected = "Connected to ROOT\\WMI namespace";
+constexpr const char* kNoApartment =
+    "Could not create IUnsecuredApartment, events go to the sink. Error code = 0x80040154";
+
+// The subscription's event-log entries, as the service would write them.
+std::mutex g_noticesLock;
+Lines g_notices;
+
+void RecordNotice(SubscriptionNotice notice, const char* text) {
+  const std::lock_guard<std::mutex> hold(g_noticesLock);
+  g_notices.push_back((notice == SubscriptionNotice::Failed ? "warning: " : "information: ") +
+                      std::string(text));
+}
+Lines Notices() {
+  const std::lock_guard<std::mutex> hold(g_noticesLock);
+  return g_notices;
+}
 
 // Wine is 64-bit Windows: the 64-bit build runs on it natively, the 32-bit one under WOW64.
 std::string BitnessLine() { return "Running Windows is 64-bit"; }
@@ -134,6 +152,7 @@ class Subscription : public testing::Test {
     ::DeleteFileA((Directory() + "TurnDisplay.record").c_str());
     ASSERT_EQ(wmitest::ChooseFailure(wmitest::Step::None), ERROR_SUCCESS);
     ASSERT_TRUE(monitor_.listening());
+    SetSubscriptionLog(RecordNotice);
   }
 
   void TearDown() override {
@@ -155,7 +174,7 @@ class Subscription : public testing::Test {
     return *report;
   }
 
-  // Starts the listening work and waits for the wait thread to subscribe or to end.
+  // Starts the listening work and waits for the wait thread's line.
   void StartAndWaitFor(const char* line) {
     delete_watch::WatchNextOfSize(sizeof(EventSink));
     Ferrox_Start();
@@ -186,40 +205,47 @@ TEST_F(Subscription, SubscribesWithTheDesignedCallsAndLines) {
   EXPECT_EQ(ReadFileBytes(SettingsPath()), kSettingsAfterFirstStart);
 }
 
+// A step fails once: what it obtained goes back, and the next attempt, a second later,
+// subscribes. The event log hears of the failure and of the recovery.
 struct FailureRow {
   const char* name;
   wmitest::Step step;
   std::uint32_t code;  // 0: the provider's usual code for the step
-  Lines lines;         // after the wait thread's first line, up to its last
-  Lines journal;
-  bool sinkMade;
+  Lines lines;         // of the failed attempt, after the wait thread's first line
+  Lines journal;       // of the failed attempt
+  bool sinkMade;       // by the failed attempt
 };
 
 void PrintTo(const FailureRow& row, std::ostream* out) { *out << row.name; }
 
 class FailingStep : public Subscription, public testing::WithParamInterface<FailureRow> {};
 
-TEST_P(FailingStep, IsLoggedAndGivesBackWhatWasObtained) {
+TEST_P(FailingStep, IsLoggedGivesBackWhatWasObtainedAndIsTriedAgain) {
   const FailureRow& row = GetParam();
-  ASSERT_EQ(wmitest::ChooseFailure(row.step, row.code), ERROR_SUCCESS);
-  StartAndWaitFor(kWaitThreadEnds);
+  ASSERT_EQ(wmitest::ChooseFailure(row.step, row.code, 1), ERROR_SUCCESS);
+  StartAndWaitFor(kSubscribed);
+  StopSubscription();  // as the service's stop does
+  ASSERT_TRUE(monitor_.WaitFor(kWaitThreadEnds, 30s)) << "the wait thread did not end";
 
-  EXPECT_EQ(monitor_.Texts(), Concat(Concat(StartLines(), row.lines), {kWaitThreadEnds}));
+  // The sink's line comes with the attempt that makes it.
+  const Lines next = row.sinkMade ? Lines{kConnected, kNoApartment, kSubscribed, kWaitThreadEnds}
+                                  : Lines{kConnected, kNoApartment, BitnessLine(), kSubscribed,
+                                          kWaitThreadEnds};
+  EXPECT_EQ(monitor_.Texts(), Concat(Concat(StartLines(), row.lines), next));
   const wmitest::Report report = Report();
-  EXPECT_EQ(report.journal, row.journal);
+  EXPECT_EQ(report.journal,
+            Concat(row.journal, {kCreateLocator, kConnect + "0x0", kBlanket + "0x0", kQuery + "0x0",
+                                 "services released", "locator released"}));
+  // The stop cancels nothing, and gives back everything it held.
   EXPECT_EQ(report.locatorRefs, 0);
   EXPECT_EQ(report.servicesRefs, 0);
-  EXPECT_FALSE(report.subscribed);
-  if (row.sinkMade) {
-    // The sink was offered as the handler, refused, and went with its last reference.
-    EXPECT_EQ(report.handler, reinterpret_cast<std::uintptr_t>(delete_watch::Watched()));
-    EXPECT_TRUE(delete_watch::Freed());
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), kSettingsAfterFirstStart);
-  } else {
-    EXPECT_EQ(report.handler, 0u);
-    EXPECT_EQ(delete_watch::Watched(), nullptr) << "a sink was made";
-    EXPECT_EQ(ReadFileBytes(SettingsPath()), "[G-SensorCtrl]\r\nGSensorLastOrientation=2\r\n");
-  }
+  EXPECT_TRUE(report.subscribed);
+  // One sink for both attempts, kept for the rest of the process.
+  EXPECT_EQ(report.handler, reinterpret_cast<std::uintptr_t>(delete_watch::Watched()));
+  EXPECT_FALSE(delete_watch::Freed());
+  EXPECT_EQ(ReadFileBytes(SettingsPath()), kSettingsAfterFirstStart);
+  EXPECT_EQ(Notices(), (Lines{"warning: " + row.lines.back(),
+                              "information: subscribed again at attempt 2"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -246,18 +272,15 @@ INSTANTIATE_TEST_SUITE_P(
         FailureRow{"ProxyBlanket",
                    wmitest::Step::Blanket,
                    0,
-                   {"Connected to ROOT\\WMI namespace",
-                    "Could not set proxy blanket. Error code = 0x80070005"},
+                   {kConnected, "Could not set proxy blanket. Error code = 0x80070005"},
                    {kCreateLocator, kConnect + "0x0", kBlanket + "0x80070005", "services released",
                     "locator released"},
                    false},
         FailureRow{"NotificationQuery",
                    wmitest::Step::Query,
                    0,
-                   {"Connected to ROOT\\WMI namespace",
-                    "Could not create IUnsecuredApartment, events go to the sink. Error code = "
-                    "0x80040154",
-                    BitnessLine(), "ExecNotificationQueryAsync failed with = 0x80041010"},
+                   {kConnected, kNoApartment, BitnessLine(),
+                    "ExecNotificationQueryAsync failed with = 0x80041010"},
                    {kCreateLocator, kConnect + "0x0", kBlanket + "0x0", kQuery + "0x80041010",
                     "services released", "locator released"},
                    true}),
@@ -372,6 +395,72 @@ TEST_F(Subscription, TheLastEventOfABurstIsDecidedOn) {
             kBatches);
 }
 
+// A standing subscription that WMI ends, whose connection breaks, or that a resume renews, is
+// made again, and the sink keeps its counts: with a threshold of two, a Left before and a Left
+// after turn the screen together.
+struct Loss {
+  const char* name;
+  void (*cause)();
+  const char* line;     // what the process says of it first
+  const char* journal;  // what the provider saw of it
+  bool failure;         // written to the event log, with the recovery
+};
+
+void PrintTo(const Loss& loss, std::ostream* out) { *out << loss.name; }
+
+class LostSubscription : public Subscription, public testing::WithParamInterface<Loss> {};
+
+void RunToolAndExpect(const char* arguments, const char* output) {
+  const ToolRun run = RunTool(arguments);
+  EXPECT_EQ(run.exitCode, 0u) << run.output;
+  EXPECT_EQ(run.output, output);
+}
+
+TEST_P(LostSubscription, IsMadeAgainAndTheSinkKeepsItsCounts) {
+  const Loss& loss = GetParam();
+  WriteFileBytes(SettingsPath(), "[G-SensorCtrl]\r\nGSensor_Active_Rotation_Count=2\r\n");
+  // WMI is asked every half second whether it is still there.
+  std::thread waitThread([] { SubscribeWMIEvent(500ms); });
+  const bool subscribed = monitor_.WaitFor(kSubscribed, 30s);
+  if (subscribed) {
+    RunToolAndExpect("raise left", "indicate 0x0\n");
+    EXPECT_TRUE(monitor_.WaitFor("Thread_WMIEvent_G_SensorCtrlEntry: Thread terminated", 30s));
+    const std::size_t before = monitor_.Texts().size();
+    loss.cause();
+    EXPECT_TRUE(Eventually([&] {
+      const Lines texts = monitor_.Texts();
+      return std::count(texts.begin(), texts.end(), kSubscribed) == 2;
+    })) << "not subscribed again";
+    Lines lines = monitor_.Texts();
+    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(before));
+    EXPECT_EQ(lines, (Lines{loss.line, kConnected, kNoApartment, kSubscribed}));
+    RunToolAndExpect("raise left", "indicate 0x0\n");
+    EXPECT_TRUE(Eventually([] { return StoredOrientation() == 4; })) << "the first Left was lost";
+    const wmitest::Report report = Report();
+    EXPECT_EQ(std::count(report.journal.begin(), report.journal.end(), loss.journal), 1);
+    EXPECT_EQ(report.servicesRefs, 1);
+    const Lines notices{"warning: " + std::string(loss.line),
+                        "information: subscribed again at attempt 1"};
+    EXPECT_EQ(Notices(), loss.failure ? notices : Lines{});
+  }
+  StopSubscription();
+  waitThread.join();
+  ASSERT_TRUE(subscribed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LostSubscription,
+    testing::Values(
+        Loss{"WmiEndsIt", [] { RunToolAndExpect("end 0x80041004", "setstatus 0x0\n"); },
+             "Call complete. hResult = 0x80041004", "subscription ended", true},
+        Loss{"ItsConnectionBreaks", [] { RunToolAndExpect("drop", "dropped 0x0\n"); },
+             "Lost the connection to ROOT\\WMI. Error code = 0x800706BA", "connection dropped",
+             true},
+        // No failure: the old subscription is cancelled, the new one made at once.
+        Loss{"AResumeRenewsIt", RenewSubscription, "Renewing the WMI subscription",
+             "CancelAsyncCall -> 0x0", false}),
+    [](const testing::TestParamInfo<Loss>& info) { return std::string(info.param.name); });
+
 TEST_F(Subscription, StatusReportsReachTheSink) {
   StartAndWaitFor(kSubscribed);
   struct Status {
@@ -393,7 +482,7 @@ TEST_F(Subscription, StatusReportsReachTheSink) {
 
 TEST_F(Subscription, ToolFailsWithoutASubscription) {
   ASSERT_EQ(wmitest::ChooseFailure(wmitest::Step::Query), ERROR_SUCCESS);
-  StartAndWaitFor(kWaitThreadEnds);
+  StartAndWaitFor("ExecNotificationQueryAsync failed with = 0x80041010");
   const ToolRun run = RunTool("--timeout 5 raise left");
   EXPECT_EQ(run.exitCode, 1u);
   EXPECT_EQ(run.output, "pivotra-wmi-event: error: no subscription\n");

@@ -142,6 +142,12 @@ std::string FormatRequest(const Request& request) {
       line = "status " + std::to_string(static_cast<std::uint32_t>(request.statusFlags)) + " " +
              Hex(request.statusResult);
       break;
+    case Request::Kind::End:
+      line = "end " + Hex(request.statusResult);
+      break;
+    case Request::Kind::Drop:
+      line = "drop";
+      break;
   }
   return line + "\n";
 }
@@ -154,6 +160,17 @@ std::optional<Request> ParseRequest(std::string_view line) {
   Request request;
   if (words[0] == "report" && words.size() == 1) {
     request.kind = Request::Kind::Report;
+    return request;
+  }
+  if (words[0] == "drop" && words.size() == 1) {
+    request.kind = Request::Kind::Drop;
+    return request;
+  }
+  if (words[0] == "end" && words.size() == 2) {
+    request.kind = Request::Kind::End;
+    const auto result = ParseNumber(words[1]);
+    if (!result) return std::nullopt;
+    request.statusResult = *result;
     return request;
   }
   if (words[0] == "deliver" && words.size() >= 3) {

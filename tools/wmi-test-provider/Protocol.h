@@ -20,6 +20,8 @@ inline constexpr const char* kPipeName = "\\\\.\\pipe\\pivotra-wmi-test-provider
 inline constexpr const char* kSettingsKey = "Software\\Pivotra WMI test provider";
 inline constexpr const char* kFailStepValue = "FailStep";  // REG_SZ: a step's name
 inline constexpr const char* kFailCodeValue = "FailCode";  // REG_DWORD, optional
+// REG_DWORD, optional: how many more times the step fails; without it, every time.
+inline constexpr const char* kFailCountValue = "FailCount";
 // The locator's server before the provider took its place, for unregister.
 inline constexpr const char* kSavedServerValue = "SavedInprocServer32";
 
@@ -41,6 +43,8 @@ std::optional<Step> ParseStep(std::string_view name);
 const char* StepName(Step step);
 // The code a step fails with when none is chosen: what WMI and COM answer in such a case.
 std::uint32_t DefaultFailure(Step step);
+// What the services objects of a dropped connection answer: RPC_S_SERVER_UNAVAILABLE.
+inline constexpr std::uint32_t kBrokenConnection = 0x800706BA;
 
 // An event as the tool names it: "up", "down", "left", "right" (the orientation in bits 1 and
 // 2 of "Data") or the raw "Data" value, decimal or 0x-hexadecimal.
@@ -48,14 +52,17 @@ std::optional<std::uint32_t> ParseEventData(std::string_view word);
 // A 32-bit number, decimal or 0x-hexadecimal, nothing else on the word.
 std::optional<std::uint32_t> ParseNumber(std::string_view word);
 
-// One request line to the provider (the line ends in '\n' on the channel).
+// One request line to the provider (the line ends in '\n' on the channel). End completes the
+// subscription with a failure, as WMI does when it gives one up, and lets its handler go. Drop
+// breaks the connection, as a restarted WMI service does: the services objects made so far
+// answer as a broken connection would, and the handler goes; new connections work.
 struct Request {
-  enum class Kind { Report, Deliver, Status };
+  enum class Kind { Report, Deliver, Status, End, Drop };
   Kind kind = Kind::Report;
   std::uint32_t batches = 0;        // Deliver: Indicate calls, back to back
   std::vector<std::uint32_t> data;  // Deliver: one event object per value, in every batch
   std::int32_t statusFlags = 0;     // Status: SetStatus(flags, result)
-  std::uint32_t statusResult = 0;
+  std::uint32_t statusResult = 0;   // Status, End: the result
 };
 
 std::string FormatRequest(const Request& request);

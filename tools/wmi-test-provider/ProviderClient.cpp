@@ -78,6 +78,11 @@ LONG OpenSettings(unique_hkey& key) {
                            KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
 }
 
+LONG SetDword(HKEY key, const char* name, DWORD value) {
+  return ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                          sizeof(value));
+}
+
 LONG DeleteValue(HKEY key, const char* name) {
   const LONG result = ::RegDeleteValueA(key, name);
   return result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result;
@@ -137,21 +142,25 @@ std::optional<Report> AskReport(DWORD timeoutMs, std::string& error) {
   return report;
 }
 
-LONG ChooseFailure(Step step, std::uint32_t code) {
+LONG ChooseFailure(Step step, std::uint32_t code, std::uint32_t times) {
   unique_hkey key;
   LONG result = OpenSettings(key);
   if (result != ERROR_SUCCESS) return result;
   if (step == Step::None) {
-    result = DeleteValue(key.get(), kFailStepValue);
-    return result == ERROR_SUCCESS ? DeleteValue(key.get(), kFailCodeValue) : result;
+    for (const char* value : {kFailStepValue, kFailCodeValue, kFailCountValue}) {
+      result = DeleteValue(key.get(), value);
+      if (result != ERROR_SUCCESS) return result;
+    }
+    return result;
   }
-  result = SetString(key.get(), kFailStepValue, StepName(step));
-  if (result != ERROR_SUCCESS || code == 0) {
-    return result == ERROR_SUCCESS ? DeleteValue(key.get(), kFailCodeValue) : result;
+  // The count first: a step that reads the choice meanwhile must not fail once too often.
+  result = times == 0 ? DeleteValue(key.get(), kFailCountValue)
+                      : SetDword(key.get(), kFailCountValue, times);
+  if (result == ERROR_SUCCESS) {
+    result = code == 0 ? DeleteValue(key.get(), kFailCodeValue)
+                       : SetDword(key.get(), kFailCodeValue, code);
   }
-  const DWORD value = code;
-  return ::RegSetValueExA(key.get(), kFailCodeValue, 0, REG_DWORD,
-                          reinterpret_cast<const BYTE*>(&value), sizeof(value));
+  return result == ERROR_SUCCESS ? SetString(key.get(), kFailStepValue, StepName(step)) : result;
 }
 
 bool RunningUnderWine() {

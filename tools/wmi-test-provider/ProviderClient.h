@@ -17,8 +17,9 @@ std::optional<std::string> Ask(const Request& request, DWORD timeoutMs, std::str
 std::optional<Report> AskReport(DWORD timeoutMs, std::string& error);
 
 // Makes the provider answer code (0: the step's usual code) at step, in every process that
-// reaches the step from now on; Step::None clears the choice. A Win32 error code.
-LONG ChooseFailure(Step step, std::uint32_t code = 0);
+// reaches the step from now on, the next times times only (0: every time); Step::None clears
+// the choice. A Win32 error code.
+LONG ChooseFailure(Step step, std::uint32_t code = 0, std::uint32_t times = 0);
 
 // True in a Wine prefix: Wine's ntdll exports wine_get_version, Windows' does not.
 bool RunningUnderWine();

@@ -29,6 +29,16 @@ HRESULT Provider::FailureFor(Step step) const {
   const auto chosen = ParseStep(name);
   if (!chosen || *chosen != step) return S_OK;
 
+  DWORD count = 0;
+  size = sizeof(count);
+  if (::RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, kFailCountValue, RRF_RT_REG_DWORD,
+                     nullptr, &count, &size) == ERROR_SUCCESS) {
+    if (count == 0) return S_OK;
+    --count;
+    ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKey, kFailCountValue, REG_DWORD, &count,
+                      sizeof(count));
+  }
+
   DWORD code = 0;
   size = sizeof(code);
   if (::RegGetValueA(HKEY_LOCAL_MACHINE, kSettingsKey, kFailCodeValue, RRF_RT_REG_DWORD, nullptr,
@@ -50,12 +60,42 @@ bool Provider::Subscribe(IWbemObjectSink* handler) {
   return true;
 }
 
+bool Provider::Cancel(IWbemObjectSink* handler) {
+  IWbemObjectSink* cancelled;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (handler == nullptr || handler_ != handler) return false;
+    cancelled = handler_;
+    handler_ = nullptr;
+  }
+  // Outside the lock: the handler's last release may call back into COM.
+  cancelled->Release();
+  return true;
+}
+
+IWbemObjectSink* Provider::Handler() {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (handler_ != nullptr) handler_->AddRef();
+  return handler_;
+}
+
+IWbemObjectSink* Provider::TakeHandler() {
+  std::lock_guard<std::mutex> hold(lock_);
+  IWbemObjectSink* const handler = handler_;
+  handler_ = nullptr;
+  return handler;
+}
+
 std::string Provider::Serve(const Request& request) {
   switch (request.kind) {
     case Request::Kind::Deliver:
       return Deliver(request.batches, request.data);
     case Request::Kind::Status:
       return SetStatus(request.statusFlags, request.statusResult);
+    case Request::Kind::End:
+      return End(request.statusResult);
+    case Request::Kind::Drop:
+      return Drop();
     case Request::Kind::Report:
       break;
   }
@@ -74,11 +114,8 @@ std::string Provider::Serve(const Request& request) {
 }
 
 std::string Provider::Deliver(std::uint32_t batches, const std::vector<std::uint32_t>& data) {
-  IWbemObjectSink* handler;
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    handler = handler_;  // kept until the process ends, so it stays valid outside the lock
-  }
+  // A reference of the delivery's own: the subscription may end meanwhile.
+  IWbemObjectSink* const handler = Handler();
   if (handler == nullptr) return std::string(kErrorPrefix) + "no subscription\n";
 
   std::string reply = std::string(kOk) + "\n";
@@ -100,20 +137,39 @@ std::string Provider::Deliver(std::uint32_t batches, const std::vector<std::uint
     Note("Indicate(" + std::to_string(data.size()) + ": " + values + ") -> " + Code(result));
     reply += "indicate " + Code(result) + "\n";
   }
+  handler->Release();
   return reply;
 }
 
 std::string Provider::SetStatus(std::int32_t flags, std::uint32_t result) {
-  IWbemObjectSink* handler;
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    handler = handler_;
-  }
+  IWbemObjectSink* const handler = Handler();
   if (handler == nullptr) return std::string(kErrorPrefix) + "no subscription\n";
   const HRESULT answer = handler->SetStatus(flags, static_cast<HRESULT>(result), nullptr, nullptr);
+  handler->Release();
   Note("SetStatus(" + std::to_string(flags) + ", " + Code(static_cast<HRESULT>(result)) + ") -> " +
        Code(answer));
   return std::string(kOk) + "\nsetstatus " + Code(answer) + "\n";
+}
+
+std::string Provider::End(std::uint32_t result) {
+  // Gone before the call, as WMI forgets a subscription it gives up: the subscriber may make
+  // the next one as soon as it hears of the end.
+  IWbemObjectSink* const handler = TakeHandler();
+  if (handler == nullptr) return std::string(kErrorPrefix) + "no subscription\n";
+  Note("subscription ended");
+  const HRESULT answer =
+      handler->SetStatus(WBEM_STATUS_COMPLETE, static_cast<HRESULT>(result), nullptr, nullptr);
+  handler->Release();
+  Note("SetStatus(0, " + Code(static_cast<HRESULT>(result)) + ") -> " + Code(answer));
+  return std::string(kOk) + "\nsetstatus " + Code(answer) + "\n";
+}
+
+std::string Provider::Drop() {
+  connection_.fetch_add(1);
+  // A broken connection delivers nothing more, and says nothing about it.
+  if (IWbemObjectSink* const handler = TakeHandler()) handler->Release();
+  Note("connection dropped");
+  return std::string(kOk) + "\ndropped 0x0\n";
 }
 
 std::string Text(const wchar_t* text) {

@@ -23,14 +23,19 @@ class Provider {
   // One line of the journal that the report carries.
   void Note(std::string line);
   // The failure chosen for step (its code), or S_OK. The registry is read at every call, so a
-  // choice made before the subscriber starts holds for its whole run.
+  // choice made before the subscriber starts holds for its whole run; a failure with a count
+  // uses one of its times up.
   HRESULT FailureFor(Step step) const;
 
   // The response handler of a query, accepted or not, for the report.
   void Offered(IWbemObjectSink* handler);
-  // Keeps one reference to handler for the rest of the process; false when a subscription
-  // already stands.
+  // Keeps one reference to handler until the subscription ends; false when one already stands.
   bool Subscribe(IWbemObjectSink* handler);
+  // Ends the subscription of handler, as its cancellation does; false when it has none.
+  bool Cancel(IWbemObjectSink* handler);
+
+  // The connection that services objects made now belong to; a drop begins the next one.
+  unsigned connection() const { return connection_.load(); }
 
   // The reply to one request of the channel.
   std::string Serve(const Request& request);
@@ -47,11 +52,18 @@ class Provider {
   Provider() = default;
   std::string Deliver(std::uint32_t batches, const std::vector<std::uint32_t>& data);
   std::string SetStatus(std::int32_t flags, std::uint32_t result);
+  std::string End(std::uint32_t result);
+  std::string Drop();
+  // The handler, with a reference for the caller, or null.
+  IWbemObjectSink* Handler();
+  // Takes the handler away; the caller releases the reference it had.
+  IWbemObjectSink* TakeHandler();
 
   mutable std::mutex lock_;
   std::vector<std::string> journal_;
-  IWbemObjectSink* handler_ = nullptr;  // never released: the subscription ends with the process
+  IWbemObjectSink* handler_ = nullptr;  // one reference, until the subscription ends
   std::uintptr_t offered_ = 0;
+  std::atomic<unsigned> connection_{0};
 };
 
 // Starts the channel's thread once per process; later calls do nothing.

@@ -4,6 +4,7 @@
 #include <wbemcli.h>
 
 #include <cstdio>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -20,10 +21,16 @@ constexpr const char* kUsage =
     "  burst COUNT EVENT...    COUNT such batches, back to back\n"
     "  status complete|progress [HRESULT]\n"
     "                          one SetStatus call on the subscription's handler\n"
+    "  end HRESULT             end the subscription as WMI gives one up: SetStatus complete\n"
+    "                          with HRESULT, and the handler is let go\n"
+    "  drop                    break the connection as a restarted WMI does: its objects answer\n"
+    "                          0x800706BA from now on, and the handler is let go\n"
     "  wait                    wait until a subscription stands\n"
     "  report                  what the provider saw: references held, handler, journal\n"
-    "  fail STEP [HRESULT]     make the provider fail STEP (locator, connect, blanket, query)\n"
-    "                          in every process that reaches it from now on; 'fail none' clears\n"
+    "  fail [--times N] STEP [HRESULT]\n"
+    "                          make the provider fail STEP (locator, connect, blanket, query)\n"
+    "                          in every process that reaches it from now on, the next N times\n"
+    "                          only with --times; 'fail none' clears\n"
     "  register [DLL]          make DLL (default: the provider beside this tool) the server of\n"
     "                          WMI's locator in this prefix; do it after wineboot (Wine only)\n"
     "  unregister              give the locator back to the server it had before\n"
@@ -126,7 +133,23 @@ int Wait(DWORD timeoutMs) {
   }
 }
 
-int Fail(const std::vector<std::string>& arguments) {
+int End(const std::vector<std::string>& arguments, DWORD timeoutMs) {
+  wmitest::Request request;
+  request.kind = wmitest::Request::Kind::End;
+  const auto result = arguments.size() == 1 ? wmitest::ParseNumber(arguments[0]) : std::nullopt;
+  if (!result) return Usage("end takes an HRESULT");
+  request.statusResult = *result;
+  return Send(request, timeoutMs);
+}
+
+int Fail(std::vector<std::string> arguments) {
+  std::uint32_t times = 0;
+  if (arguments.size() >= 2 && arguments[0] == "--times") {
+    const auto count = wmitest::ParseNumber(arguments[1]);
+    if (!count || *count == 0) return Usage("not a number of times: " + arguments[1]);
+    times = *count;
+    arguments.erase(arguments.begin(), arguments.begin() + 2);
+  }
   if (arguments.empty() || arguments.size() > 2) return Usage("fail takes a step and a code");
   const auto step = wmitest::ParseStep(arguments[0]);
   if (!step) return Usage("not a step: " + arguments[0]);
@@ -136,7 +159,7 @@ int Fail(const std::vector<std::string>& arguments) {
     if (!parsed || *parsed == 0) return Usage("not a failure code: " + arguments[1]);
     code = *parsed;
   }
-  const LONG result = wmitest::ChooseFailure(*step, code);
+  const LONG result = wmitest::ChooseFailure(*step, code, times);
   if (result != ERROR_SUCCESS) return Failed("registry error " + std::to_string(result));
   return kOk;
 }
@@ -195,6 +218,12 @@ int main(int argc, char** argv) {
                    timeoutMs);
   }
   if (command == "status") return Status(arguments, timeoutMs);
+  if (command == "end") return End(arguments, timeoutMs);
+  if (command == "drop" && arguments.empty()) {
+    wmitest::Request request;
+    request.kind = wmitest::Request::Kind::Drop;
+    return Send(request, timeoutMs);
+  }
   if (command == "wait" && arguments.empty()) return Wait(timeoutMs);
   if (command == "report" && arguments.empty()) return Report(timeoutMs);
   if (command == "fail") return Fail(arguments);
