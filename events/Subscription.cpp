@@ -9,6 +9,7 @@
 #include "common/DebugPrint.h"
 #include "common/OrientationTypes.h"
 #include "common/WorkerThread.h"
+#include "common/win32_stop_signal.h"
 #include "events/EventSink.h"
 #include "events/WmiSubscription.h"
 #include "orientation/OrientationWorker.h"
@@ -22,11 +23,9 @@ LONG g_is64BitWindows = 0;
 
 namespace {
 
-// Made before any thread runs: a stop or a renewal may come before the wait thread does. The
-// stop stays set; a renewal wakes the wait thread once. Owned by the process and never closed:
-// the wait thread may still wait on them while the process ends, and a handle closed under a
-// wait leaves the wait undefined.
-const HANDLE g_stopListening = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+// Made before any thread runs: a renewal may come before the wait thread does. It wakes the wait
+// thread once. Owned by the process and never closed: the wait thread may still wait on it while
+// the process ends, and a handle closed under a wait leaves the wait undefined.
 const HANDLE g_renewSubscription = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
 // The failure WMI ended the subscription with, 0 when it did not.
 std::atomic<std::uint32_t> g_endedWith{0};
@@ -74,7 +73,7 @@ class WaitThreadListener {
   bool StillConnected() { return subscription_.StillConnected(); }
 
   Wake Wait(std::chrono::milliseconds pause) {
-    const HANDLE signals[] = {g_stopListening, g_renewSubscription};
+    const HANDLE signals[] = {StoppingEvent(), g_renewSubscription};
     // The stop comes first: when both are set, the service is stopping.
     switch (::WaitForMultipleObjects(2, signals, FALSE, static_cast<DWORD>(pause.count()))) {
       case WAIT_OBJECT_0:
@@ -144,8 +143,6 @@ int Ferrox_Stop() {
   DebugPrint("Ferrox stopped");
   return 0;
 }
-
-void StopSubscription() { ::SetEvent(g_stopListening); }
 
 void RenewSubscription() { ::SetEvent(g_renewSubscription); }
 

@@ -18,9 +18,8 @@ int Ferrox_Start();
 // Called before the service is removed; it only logs. Always 0.
 int Ferrox_Stop();
 
-// The service stops: the wait thread leaves its pause or its wait at once and ends. Cheap and
-// never blocking, from any thread, before the wait thread runs too.
-void StopSubscription();
+// The service's stop (SignalStopping, common/win32_stop_signal.h) ends the wait thread's pause
+// or wait at once, from any thread, before the wait thread runs too.
 
 // After a resume: the wait thread cancels the subscription and makes it again now. Cheap and
 // never blocking, from any thread (the control handler's).

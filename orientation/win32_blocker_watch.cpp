@@ -7,7 +7,7 @@
 #include "common/UniqueHandle.h"
 #include "common/WorkerThread.h"
 #include "orientation/win32_catch_up.h"
-#include "orientation/win32_closing_signal.h"
+#include "common/win32_stop_signal.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ std::optional<Watch> Open(const Blocker& blocker) {
 }
 
 void WatchBlockers() {
-  const HANDLE closing = DecisionsClosingEvent();
+  const HANDLE closing = StoppingEvent();
   if (closing == nullptr) return;
   std::array<Watch, kBlockers.size()> watches;
   std::array<HANDLE, kBlockers.size() + 1> waits{closing};

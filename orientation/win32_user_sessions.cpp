@@ -2,7 +2,7 @@
 
 #include <wtsapi32.h>
 
-#include "orientation/win32_closing_signal.h"
+#include "common/win32_stop_signal.h"
 
 std::uint32_t Win32UserSessions::ActiveConsoleSessionId() {
   return ::WTSGetActiveConsoleSessionId();
@@ -33,7 +33,7 @@ Win32UserSessions::Process Win32UserSessions::CreateProcessAsUser(const unique_h
 
 std::optional<std::uint32_t> Win32UserSessions::AwaitExit(const Process& process,
                                                           std::chrono::milliseconds bound) {
-  const HANDLE closing = DecisionsClosingEvent();
+  const HANDLE closing = StoppingEvent();
   const HANDLE waits[] = {process.get(), closing};
   const DWORD count = closing != nullptr ? 2 : 1;
   if (::WaitForMultipleObjects(count, waits, FALSE, static_cast<DWORD>(bound.count())) !=

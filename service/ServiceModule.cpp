@@ -7,11 +7,11 @@
 #include <new>
 
 #include "common/UniqueHandle.h"
+#include "common/win32_stop_signal.h"
 #include "events/Subscription.h"
 #include "orientation/OrientationWorker.h"
 #include "orientation/win32_blocker_watch.h"
 #include "orientation/win32_catch_up.h"
-#include "orientation/win32_closing_signal.h"
 #include "service/EventLogMessages.h"
 #include "service/ServiceControl.h"
 
@@ -172,8 +172,8 @@ void CServiceModule::AwaitServiceMainEnd() {
 
 void CServiceModule::StopNewDecisions() {
   IoPortClosing.store(true);
-  SignalDecisionsClosing();  // a decision waiting for the display program stops waiting
-  StopSubscription();
+  // A decision waiting for the display program, the subscription and the watches stop waiting.
+  SignalStopping();
 }
 
 void CServiceModule::AwaitDecisions() {

@@ -19,6 +19,7 @@
 
 #include "common/ModuleDirectory.h"
 #include "common/UniqueHandle.h"
+#include "common/win32_stop_signal.h"
 #include "events/EventSink.h"
 #include "events/Subscription.h"
 #include "orientation/OrientationWorker.h"
@@ -224,7 +225,7 @@ TEST_P(FailingStep, IsLoggedGivesBackWhatWasObtainedAndIsTriedAgain) {
   const FailureRow& row = GetParam();
   ASSERT_EQ(wmitest::ChooseFailure(row.step, row.code, 1), ERROR_SUCCESS);
   StartAndWaitFor(kSubscribed);
-  StopSubscription();  // as the service's stop does
+  SignalStopping();  // as the service's stop does
   ASSERT_TRUE(monitor_.WaitFor(kWaitThreadEnds, 30s)) << "the wait thread did not end";
 
   // The sink's line comes with the attempt that makes it.
@@ -443,7 +444,7 @@ TEST_P(LostSubscription, IsMadeAgainAndTheSinkKeepsItsCounts) {
                         "information: subscribed again at attempt 1"};
     EXPECT_EQ(Notices(), loss.failure ? notices : Lines{});
   }
-  StopSubscription();
+  SignalStopping();
   waitThread.join();
   ASSERT_TRUE(subscribed);
 }
