@@ -60,8 +60,9 @@ std::string BuiltFile(const std::string& relative) {
       ::GetFullPathNameA((GetModuleDirectory(true) + relative).c_str(), MAX_PATH, full, nullptr);
   return length > 0 && length < MAX_PATH ? std::string(full, length) : relative;
 }
-// This build's package, and one of a higher version made from the same programs.
+// This build's package, the same signed, and one of a higher version made from the same programs.
 std::string Package() { return BuiltFile(PIVOTRA_PACKAGE); }
+std::string SignedPackage() { return BuiltFile(PIVOTRA_SIGNED_PACKAGE); }
 std::string NextPackage() { return BuiltFile(PIVOTRA_NEXT_PACKAGE); }
 
 // A value as a test compares it: a string in quotes, an unexpanded one after "expand", a
@@ -196,8 +197,8 @@ class Deployment : public SessionTest {
   Texts logs_;
 };
 
-TEST_F(Deployment, InstallsRegistersAndStartsTheService) {
-  ASSERT_EQ(Install(Package()), 0u);
+TEST_F(Deployment, InstallsRegistersAndStartsTheSignedService) {
+  ASSERT_EQ(Install(SignedPackage()), 0u);
   ExpectInstalledAndRunning();
   EXPECT_EQ(InstalledVersions(), Texts{PIVOTRA_VERSION});
   // The entry shows the program's icon (published where the product's registration names it),
