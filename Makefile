@@ -20,8 +20,14 @@ $(addprefix build-,$(PRESETS)): build-%: setup
 	cmake --build --preset $*
 
 # The shipped installer package (the x86_64 preset makes Pivotra-x64.msi, which the tests install).
+# Signed when given a PKCS#12 file and the file holding its password: SIGN_PKCS12=...
+# SIGN_PASSWORD_FILE=..., and SIGN_TIMESTAMP=<RFC 3161 server> for a timestamp; without them,
+# unsigned, and the build says so.
+sign_path = $(if $(1),$(abspath $(1)))
 package: setup
-	cmake --preset mingw-i686 >/dev/null
+	cmake --preset mingw-i686 -D PIVOTRA_SIGN_PKCS12=$(call sign_path,$(SIGN_PKCS12)) \
+	  -D PIVOTRA_SIGN_PASSWORD_FILE=$(call sign_path,$(SIGN_PASSWORD_FILE)) \
+	  -D PIVOTRA_SIGN_TIMESTAMP=$(SIGN_TIMESTAMP) >/dev/null
 	cmake --build --preset mingw-i686 --target pivotra_package
 	@echo "package: build/mingw-i686/Pivotra.msi"
 

@@ -11,6 +11,7 @@ packages=(
   wine32:i386                    # the 32-bit loader, for the shipped i686 build
   qemu-user                      # runs that loader: this kernel boots without 32-bit emulation
   wixl msitools                  # wixl builds the package, msiinfo reads it back
+  osslsigncode openssl           # sign the package; the tests' throw-away certificate
   util-linux                     # flock, for the test prefix; unshare, for the 32-bit run
 )
 

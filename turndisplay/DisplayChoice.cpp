@@ -14,6 +14,24 @@ bool IsBuiltIn(const DisplayPath& path) {
   return IsBuiltInOutput(path.targetTechnology.value_or(path.pathTechnology));
 }
 
+struct Connector {
+  std::uint32_t technology;
+  const char* name;
+};
+
+constexpr Connector kConnectors[] = {
+    {0xFFFFFFFF, "OTHER"},          {0, "HD15"},
+    {1, "SVIDEO"},                  {2, "COMPOSITE_VIDEO"},
+    {3, "COMPONENT_VIDEO"},         {4, "DVI"},
+    {5, "HDMI"},                    {kOutputLvds, "LVDS"},
+    {8, "D_JPN"},                   {9, "SDI"},
+    {10, "DISPLAYPORT_EXTERNAL"},   {kOutputDisplayPortEmbedded, "DISPLAYPORT_EMBEDDED"},
+    {12, "UDI_EXTERNAL"},           {kOutputUdiEmbedded, "UDI_EMBEDDED"},
+    {14, "SDTVDONGLE"},             {15, "MIRACAST"},
+    {16, "INDIRECT_WIRED"},         {17, "INDIRECT_VIRTUAL"},
+    {kOutputInternal, "INTERNAL"},
+};
+
 DisplayChoice Primary() { return {true, {}, "the primary display", {}}; }
 
 DisplayChoice None(std::string why) { return {false, {}, "every display", std::move(why)}; }
@@ -46,6 +64,20 @@ DisplayChoice ChooseDisplay(Displays policy,
                                "monitor",
                                panel->sourceName.c_str()));
   return {true, panel->sourceName, "the built-in panel " + panel->sourceName, {}};
+}
+
+std::optional<std::uint32_t> ConnectorOf(const std::vector<DisplayPath>& paths,
+                                         const std::string& sourceName) {
+  for (const DisplayPath& path : paths)
+    if (!sourceName.empty() && path.sourceName == sourceName)
+      return path.targetTechnology.value_or(path.pathTechnology);
+  return std::nullopt;
+}
+
+std::string ConnectorName(std::uint32_t outputTechnology) {
+  for (const Connector& connector : kConnectors)
+    if (connector.technology == outputTechnology) return connector.name;
+  return FormatString("0x%X", static_cast<unsigned>(outputTechnology));
 }
 
 }  // namespace turndisplay

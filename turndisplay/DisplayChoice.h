@@ -39,4 +39,13 @@ struct DisplayChoice {
 DisplayChoice ChooseDisplay(Displays policy,
                             const std::optional<std::vector<DisplayPath>>& paths);
 
+// The connector of the display whose source is sourceName, as the choice judges it; none when
+// no path shows it.
+std::optional<std::uint32_t> ConnectorOf(const std::vector<DisplayPath>& paths,
+                                         const std::string& sourceName);
+
+// "HDMI", "DISPLAYPORT_EMBEDDED": the DISPLAYCONFIG_OUTPUT_TECHNOLOGY_ name without its prefix;
+// the number in hexadecimal for one Windows does not document.
+std::string ConnectorName(std::uint32_t outputTechnology);
+
 }  // namespace turndisplay

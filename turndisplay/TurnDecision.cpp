@@ -1,6 +1,7 @@
 #include "turndisplay/TurnDecision.h"
 
 #include <cstring>
+#include <string>
 
 #include "common/TextCase.h"
 #include "orientation/OrientationDecision.h"
@@ -12,21 +13,36 @@ namespace {
 constexpr const char* kAngles[] = {"0", "90", "180", "270"};
 constexpr Orientation kOrientations = sizeof(kAngles) / sizeof(kAngles[0]);
 constexpr const char* kRestore = "restore";
+constexpr const char* kStatus = "status";
 
 bool Portrait(Orientation orientation) { return (orientation & 1) != 0; }
 
 }  // namespace
 
 bool operator==(const Request& left, const Request& right) {
-  return left.restore == right.restore && (left.restore || left.orientation == right.orientation);
+  return left.restore == right.restore && left.status == right.status &&
+         (left.restore || left.orientation == right.orientation);
 }
 
 std::optional<Request> ParseArguments(int argc, const char* const* argv) {
   if (argc != 2 || argv[1] == nullptr) return std::nullopt;
   if (std::strcmp(argv[1], kRestore) == 0) return Request{true, 0};
+  if (std::strcmp(argv[1], kStatus) == 0) return Request{true, 0, true};
   for (Orientation orientation = 0; orientation < kOrientations; ++orientation)
     if (std::strcmp(argv[1], kAngles[orientation]) == 0) return Request{false, orientation};
   return std::nullopt;
+}
+
+std::string ArgumentsGiven(int argc, const char* const* argv) {
+  constexpr std::size_t kArgument = 40, kWhole = 200;
+  if (argc < 2) return "no argument";
+  std::string given = argc == 2 ? "the argument" : std::to_string(argc - 1) + " arguments:";
+  for (int i = 1; i < argc && given.size() < kWhole; ++i) {
+    const std::string argument = argv[i] != nullptr ? argv[i] : "";
+    given += " \"" + argument.substr(0, kArgument) +
+             (argument.size() > kArgument ? "...\"" : "\"");
+  }
+  return given.size() > kWhole ? given.substr(0, kWhole) + "..." : given;
 }
 
 // The service's own table of orientations and rotations, so that the two never disagree.

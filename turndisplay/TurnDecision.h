@@ -16,13 +16,18 @@ using Orientation = std::uint32_t;
 struct Request {
   bool restore;             // "restore": the orientation the service waits for, else the one shown
   Orientation orientation;  // the angle's orientation, when not restoring
+  bool status = false;      // "status": what a restore would do now, changing nothing
 };
 
 bool operator==(const Request& left, const Request& right);
 
-// The one argument is "0", "90", "180", "270" or "restore", spelled exactly so; anything else,
-// no argument or more than one is refused.
+// The one argument is "0", "90", "180", "270", "restore" or "status", spelled exactly so;
+// anything else, no argument or more than one is refused.
 std::optional<Request> ParseArguments(int argc, const char* const* argv);
+
+// What a refused command line gave, for the event log: "no argument", "the argument \"45\"",
+// "2 arguments: \"90\" \"180\""; each argument cut after 40 characters, the whole after 200.
+std::string ArgumentsGiven(int argc, const char* const* argv);
 
 // The orientation that the value stored under "GSensorLastOrientation" stands for: Up 180
 // degrees, Down 0, Right 270, Left 90; none for any other value.

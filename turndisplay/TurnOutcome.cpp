@@ -23,15 +23,13 @@ std::string StaysLine(const char* reason, const std::string& display) {
   return FormatString("TurnDisplay: %s; %s stays as it is", reason, display.c_str());
 }
 
-std::string NothingToRestoreLine(const Report& report) {
-  if (!report.stored)
-    return FormatString("TurnDisplay: no orientation to restore: %s cannot be read",
-                        report.settingsFile.c_str());
-  return FormatString("TurnDisplay: no orientation to restore: GSensorLastOrientation is %u in %s",
-                      static_cast<unsigned>(*report.stored), report.settingsFile.c_str());
-}
-
 }  // namespace
+
+std::string NothingToRestoreReason(const Report& report) {
+  if (!report.stored) return report.settingsFile + " cannot be read";
+  return FormatString("GSensorLastOrientation is %u in %s", static_cast<unsigned>(*report.stored),
+                      report.settingsFile.c_str());
+}
 
 int ExitCodeFor(Outcome outcome) {
   switch (outcome) {
@@ -70,10 +68,13 @@ std::string OutcomeLine(const Report& report) {
   const int change = static_cast<int>(report.displayChange);
   switch (report.outcome) {
     case Outcome::Turned:
+      if (report.test)
+        return FormatString("TurnDisplay: would turn %s to %u degrees", display, angle);
       return FormatString("TurnDisplay: turned %s to %u degrees", display, angle);
     case Outcome::AlreadySo:
       return FormatString("TurnDisplay: %s is already at %u degrees", display, angle);
-    case Outcome::NothingToRestore: return NothingToRestoreLine(report);
+    case Outcome::NothingToRestore:
+      return "TurnDisplay: no orientation to restore: " + NothingToRestoreReason(report);
     case Outcome::BadArgument: return UsageLine();
     case Outcome::Locked:
       return StaysLine("the user has locked screen rotation", report.display);
@@ -84,6 +85,10 @@ std::string OutcomeLine(const Report& report) {
       return FormatString("TurnDisplay: the current mode of %s cannot be read; nothing changed",
                           display);
     case Outcome::RestartNeeded:
+      if (report.test)
+        return FormatString("TurnDisplay: %u degrees for %s would take effect only after a "
+                            "restart: %s (%d)",
+                            angle, display, DisplayChangeName(change), change);
       return FormatString(
           "TurnDisplay: %u degrees is stored for %s and takes effect after a restart: %s (%d)",
           angle, display, DisplayChangeName(change), change);
@@ -108,8 +113,9 @@ std::string OutcomeLine(const Report& report) {
 }
 
 std::string UsageLine() {
-  return "usage: TurnDisplay.exe 0|90|180|270|restore (degrees counter-clockwise from the "
-         "display's natural orientation, or the one the service stored last)";
+  return "usage: TurnDisplay.exe 0|90|180|270|restore|status (degrees counter-clockwise from the "
+         "display's natural orientation, or the one the service stored last, or what a turn to it "
+         "would do now)";
 }
 
 }  // namespace turndisplay

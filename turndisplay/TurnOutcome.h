@@ -37,6 +37,7 @@ const char* DisplayChangeName(std::int32_t displayChange);
 // need it.
 struct Report {
   Outcome outcome = Outcome::BadArgument;
+  bool test = false;  // "status": the driver was only asked whether it would take the mode
   Orientation wanted = 0;
   std::string display;                  // "the built-in panel \\.\DISPLAY1", "the primary display"
   std::int32_t displayChange = 0;       // Refused, RestartNeeded
@@ -44,10 +45,14 @@ struct Report {
   std::string why;                      // NoBuiltInPanel
   std::string settingsFile;             // NothingToRestore
   std::optional<std::uint32_t> stored;  // NothingToRestore: none when the file cannot be read
+  std::string arguments;                // BadArgument: the command line after the program's name
 };
 
 // The line, without a line end.
 std::string OutcomeLine(const Report& report);
+
+// Why "restore" found nothing: "C:\...\GSensor_Setting.ini cannot be read", or what it holds.
+std::string NothingToRestoreReason(const Report& report);
 
 // The usage line for a refused command line, without a line end.
 std::string UsageLine();

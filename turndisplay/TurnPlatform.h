@@ -7,6 +7,7 @@
 
 #include "turndisplay/DisplayChoice.h"
 #include "turndisplay/TurnDecision.h"
+#include "turndisplay/TurnEvents.h"
 #include "turndisplay/TurnPolicy.h"
 
 // Every Windows call of the display-rotation program, and nothing else: the real one on
@@ -42,10 +43,13 @@ class TurnPlatform {
   // display; none when it fails.
   virtual std::optional<ModeFields> CurrentMode(const std::string& device) = 0;
   // ChangeDisplaySettingsExA with the mode's size and orientation, kept in the user's profile;
-  // its DISP_CHANGE_ result.
-  virtual std::int32_t ChangeMode(const std::string& device, const DisplayMode& mode) = 0;
-  // One value of the policy key.
-  virtual RegistryRead ReadPolicyValue(const char* valueName) = 0;
+  // its DISP_CHANGE_ result. With test, only whether the driver would take the mode (CDS_TEST).
+  virtual std::int32_t ChangeMode(const std::string& device, const DisplayMode& mode,
+                                  bool test) = 0;
+  // The GDI device name of the primary display; "" when unknown.
+  virtual std::string PrimaryDisplayName() = 0;
+  // One value of the policy key or of the preference key.
+  virtual RegistryRead ReadSettingValue(SettingSource key, const char* valueName) = 0;
   // The directory of the program, with its trailing backslash.
   virtual std::string ProgramDirectory() = 0;
   // "GSensorLastOrientation" and "GSensorPendingOrientation" of the settings file at path (0
@@ -53,6 +57,10 @@ class TurnPlatform {
   virtual std::optional<SavedOrientations> ReadSavedOrientations(const std::string& path) = 0;
   // One line on stderr and the debugger stream.
   virtual void Say(const std::string& line) = 0;
+  // One entry in the Application event log.
+  virtual void Log(const EventEntry& entry) = 0;
+  // One line on standard output: what "status" tells.
+  virtual void Print(const std::string& line) = 0;
 };
 
 }  // namespace turndisplay

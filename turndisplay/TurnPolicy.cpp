@@ -1,6 +1,8 @@
 #include "turndisplay/TurnPolicy.h"
 
 #include <iterator>
+#include <optional>
+#include <utility>
 
 #include "common/Format.h"
 
@@ -46,10 +48,18 @@ bool IsChoice(const PolicySetting& setting, std::uint32_t value) {
   return false;
 }
 
-std::string Problem(const PolicySetting& setting, const std::string& what) {
-  return FormatString("TurnDisplay: policy %s in HKLM\\%s %s; using %u (%s)", setting.valueName,
-                      kPolicyKey, what.c_str(), static_cast<unsigned>(setting.defaultValue),
-                      MeaningOf(setting, setting.defaultValue));
+// What is wrong with one key's value: none when it is usable, empty when it is missing.
+std::optional<std::string> Unusable(const PolicySetting& setting, const RegistryRead& read) {
+  if (read.error == kErrorFileNotFound) return "";
+  // A longer value still tells its type and size.
+  if (read.error != 0 && read.error != kErrorMoreData)
+    return FormatString("cannot be read (error %d)", static_cast<int>(read.error));
+  if (read.type != kRegDword) return "is a " + TypeName(read.type) + ", not a REG_DWORD";
+  if (read.error != 0 || read.size != 4)
+    return FormatString("is a REG_DWORD of %u bytes", static_cast<unsigned>(read.size));
+  if (!IsChoice(setting, read.dword))
+    return FormatString("is %u, which is no choice", static_cast<unsigned>(read.dword));
+  return std::nullopt;
 }
 
 }  // namespace
@@ -60,22 +70,45 @@ const PolicySetting kDisplaysSetting = {"Displays", 0, kDisplaysChoices,
                                         std::size(kDisplaysChoices)};
 const PolicySetting* const kPolicySettings[2] = {&kAutoRotationSetting, &kDisplaysSetting};
 
-PolicyReading ReadPolicySetting(const PolicySetting& setting, const RegistryRead& read) {
-  const std::uint32_t fallback = setting.defaultValue;
-  if (read.error == kErrorFileNotFound) return {fallback, {}};
-  // A longer value still tells its type and size.
-  if (read.error != 0 && read.error != kErrorMoreData)
-    return {fallback, Problem(setting, FormatString("cannot be read (error %d)",
-                                                    static_cast<int>(read.error)))};
-  if (read.type != kRegDword)
-    return {fallback, Problem(setting, "is a " + TypeName(read.type) + ", not a REG_DWORD")};
-  if (read.error != 0 || read.size != 4)
-    return {fallback, Problem(setting, FormatString("is a REG_DWORD of %u bytes",
-                                                    static_cast<unsigned>(read.size)))};
-  if (!IsChoice(setting, read.dword))
-    return {fallback, Problem(setting, FormatString("is %u, which is no choice",
-                                                    static_cast<unsigned>(read.dword)))};
-  return {read.dword, {}};
+PolicyReading ReadSetting(const PolicySetting& setting, const RegistryRead& policy,
+                          const RegistryRead& preference) {
+  PolicyReading reading{setting.defaultValue, SettingSource::Default, {}};
+  const std::pair<SettingSource, const RegistryRead*> keys[] = {
+      {SettingSource::PolicyKey, &policy}, {SettingSource::PreferenceKey, &preference}};
+  for (const auto& [source, read] : keys) {
+    const std::optional<std::string> problem = Unusable(setting, *read);
+    if (!problem) {
+      reading.value = read->dword;
+      reading.source = source;
+      break;
+    }
+    if (!problem->empty()) reading.problems.push_back({source, *problem});
+  }
+  return reading;
+}
+
+std::string KeyName(SettingSource source) {
+  switch (source) {
+    case SettingSource::PolicyKey: return std::string("HKLM\\") + kPolicyKey;
+    case SettingSource::PreferenceKey: return std::string("HKLM\\") + kPreferenceKey;
+    case SettingSource::Default: break;
+  }
+  return {};
+}
+
+std::string ValueTaken(const PolicySetting& setting, const PolicyReading& reading) {
+  std::string taken = FormatString("%u (%s)", static_cast<unsigned>(reading.value),
+                                   MeaningOf(setting, reading.value));
+  if (reading.source != SettingSource::Default) taken += " from " + KeyName(reading.source);
+  return taken;
+}
+
+std::string ProblemLine(const PolicySetting& setting, const PolicyReading& reading,
+                        const SettingProblem& problem) {
+  return FormatString("TurnDisplay: %s %s in %s %s; using %s",
+                      problem.source == SettingSource::PolicyKey ? "policy" : "preference",
+                      setting.valueName, KeyName(problem.source).c_str(), problem.what.c_str(),
+                      ValueTaken(setting, reading).c_str());
 }
 
 const char* MeaningOf(const PolicySetting& setting, std::uint32_t value) {

@@ -3,9 +3,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The fleet policy an administrator sets in HKLM\SOFTWARE\Policies\Pivotra (Group Policy with
-// policy/Pivotra.admx, or Intune): two DWORD values, each with its choices and its default.
+// policy/Pivotra.admx, or Intune): two DWORD values, each with its choices and its default. The
+// package's properties write the same values as preferences under HKLM\SOFTWARE\Pivotra; a
+// policy value wins over a preference, a preference over the default.
 namespace turndisplay {
 
 enum class AutoRotation : std::uint32_t { Never = 0, TabletPosture = 1, Always = 2 };
@@ -35,6 +38,12 @@ struct PolicySetting {
 
 // Below HKEY_LOCAL_MACHINE, in the 64-bit view of the registry where Group Policy writes.
 inline constexpr const char* kPolicyKey = "SOFTWARE\\Policies\\Pivotra";
+// Below HKEY_LOCAL_MACHINE, in the program's own view, where its package writes: the shipped
+// 32-bit package writes the 32-bit view on 64-bit Windows.
+inline constexpr const char* kPreferenceKey = "SOFTWARE\\Pivotra";
+
+// Where a setting's value came from.
+enum class SettingSource { PolicyKey, PreferenceKey, Default };
 
 extern const PolicySetting kAutoRotationSetting;
 extern const PolicySetting kDisplaysSetting;
@@ -53,14 +62,34 @@ inline constexpr std::int32_t kErrorFileNotFound = 2;  // ERROR_FILE_NOT_FOUND
 inline constexpr std::int32_t kErrorMoreData = 234;    // ERROR_MORE_DATA
 inline constexpr std::uint32_t kRegDword = 4;          // REG_DWORD
 
-struct PolicyReading {
-  std::uint32_t value;
-  std::string problem;  // the diagnostic line when the value was unusable; empty otherwise
+// A value that was there but could not be used: "is a REG_SZ, not a REG_DWORD".
+struct SettingProblem {
+  SettingSource source;
+  std::string what;
 };
 
-// A missing key or value gives the default silently; a value that cannot be read, is not a
-// REG_DWORD or is no choice gives the default and one line that says so.
-PolicyReading ReadPolicySetting(const PolicySetting& setting, const RegistryRead& read);
+struct PolicyReading {
+  std::uint32_t value;
+  SettingSource source;
+  std::vector<SettingProblem> problems;  // in the order the keys are read
+};
+
+// The policy key's value, else the preference key's, else the default. A missing key or value
+// gives way silently; a value that cannot be read, is not a REG_DWORD or is no choice gives way
+// too, and is a problem.
+PolicyReading ReadSetting(const PolicySetting& setting, const RegistryRead& policy,
+                          const RegistryRead& preference);
+
+// "HKLM\SOFTWARE\Policies\Pivotra", "HKLM\SOFTWARE\Pivotra"; "" for the default.
+std::string KeyName(SettingSource source);
+
+// The value taken and where from, for the lines: "1 (only in tablet posture)", or
+// "0 (never) from HKLM\SOFTWARE\Pivotra".
+std::string ValueTaken(const PolicySetting& setting, const PolicyReading& reading);
+
+// The diagnostic line of one problem.
+std::string ProblemLine(const PolicySetting& setting, const PolicyReading& reading,
+                        const SettingProblem& problem);
 
 // The meaning of a setting's value, "never" or "the primary display"; "?" for no choice.
 const char* MeaningOf(const PolicySetting& setting, std::uint32_t value);

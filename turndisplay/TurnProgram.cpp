@@ -1,61 +1,66 @@
 #include "turndisplay/TurnProgram.h"
 
 #include <string>
+#include <utility>
 
 #include "orientation/SettingsFile.h"
 #include "turndisplay/RotationRules.h"
+#include "turndisplay/TurnEvents.h"
 #include "turndisplay/TurnOutcome.h"
+#include "turndisplay/TurnStatus.h"
 
 namespace turndisplay {
 
 namespace {
 
-// Each unusable policy value is said in a line of its own and gives way to its default.
-TurnPolicy ReadPolicy(TurnPlatform& platform) {
-  const auto read = [&platform](const PolicySetting& setting) {
-    const PolicyReading reading =
-        ReadPolicySetting(setting, platform.ReadPolicyValue(setting.valueName));
-    if (!reading.problem.empty()) platform.Say(reading.problem);
-    return reading.value;
-  };
-  // A braced list is evaluated in order: the lines come in the order of the values.
-  return TurnPolicy{static_cast<AutoRotation>(read(kAutoRotationSetting)),
-                    static_cast<Displays>(read(kDisplaysSetting))};
+PolicyReading ReadSettingOf(TurnPlatform& platform, const PolicySetting& setting) {
+  return ReadSetting(setting,
+                     platform.ReadSettingValue(SettingSource::PolicyKey, setting.valueName),
+                     platform.ReadSettingValue(SettingSource::PreferenceKey, setting.valueName));
 }
 
-// The turn itself, once every rule has let it through.
-Report Turn(TurnPlatform& platform, const DisplayChoice& display, Report report) {
-  std::optional<DisplayMode> current;
-  if (const std::optional<ModeFields> fields = platform.CurrentMode(display.device))
-    current = ReportedMode(fields->fields, fields->width, fields->height, fields->orientation);
-
-  const Decision decision = DecideTurn(current, report.wanted);
-  switch (decision.verdict) {
-    case Verdict::ModeUnknown: report.outcome = Outcome::ModeUnknown; return report;
-    case Verdict::AlreadySo: report.outcome = Outcome::AlreadySo; return report;
-    case Verdict::Turn: break;
+TurnInputs ReadInputs(TurnPlatform& platform, const Request& request) {
+  TurnInputs inputs;
+  inputs.autoRotation = ReadSettingOf(platform, kAutoRotationSetting);
+  inputs.displays = ReadSettingOf(platform, kDisplaysSetting);
+  const auto displays = static_cast<Displays>(inputs.displays.value);
+  // The primary display needs no path, unless "status" names its connector.
+  std::optional<std::vector<DisplayPath>> paths;
+  if (displays == Displays::BuiltInPanel || request.status) paths = platform.ActiveDisplayPaths();
+  inputs.display = ChooseDisplay(displays, paths);
+  if (inputs.display.found) {
+    if (const std::optional<ModeFields> fields = platform.CurrentMode(inputs.display.device))
+      inputs.current =
+          ReportedMode(fields->fields, fields->width, fields->height, fields->orientation);
+    if (request.status) {
+      inputs.displayName = inputs.display.device.empty() ? platform.PrimaryDisplayName()
+                                                         : inputs.display.device;
+      if (paths) inputs.connector = ConnectorOf(*paths, inputs.displayName);
+    }
   }
-  report.displayChange = platform.ChangeMode(display.device, decision.mode);
-  report.outcome = OutcomeOfChange(report.displayChange);
-  return report;
+  inputs.autoRotationState = platform.AutoRotationState();
+  inputs.slateMode = platform.SlateMode();
+  if (request.restore) {
+    inputs.settingsFile = platform.ProgramDirectory() + settings::kFileName;
+    inputs.saved = platform.ReadSavedOrientations(inputs.settingsFile);
+  }
+  return inputs;
 }
 
-Report Decide(TurnPlatform& platform, int argc, const char* const* argv) {
-  Report report;  // a bad argument until the argument is read
-  const std::optional<Request> request = ParseArguments(argc, argv);
-  if (!request) return report;
-
-  report.wanted = request->orientation;
-  if (request->restore) {
-    report.settingsFile = platform.ProgramDirectory() + settings::kFileName;
-    const std::optional<SavedOrientations> saved =
-        platform.ReadSavedOrientations(report.settingsFile);
-    if (saved) report.stored = saved->shown;
+// The first rule that applies ends the decision; "status" only asks the driver.
+Report Decide(TurnPlatform& platform, const Request& request, const TurnInputs& inputs) {
+  Report report;
+  report.test = request.status;
+  report.wanted = request.orientation;
+  report.display = inputs.display.label;
+  if (request.restore) {
+    report.settingsFile = inputs.settingsFile;
     std::optional<Orientation> restored;
-    if (saved) {
+    if (inputs.saved) {
+      report.stored = inputs.saved->shown;
       // The orientation the service still waits for comes first: the screen should show it.
-      restored = RestoredOrientation(saved->pending);
-      if (!restored) restored = RestoredOrientation(saved->shown);
+      restored = RestoredOrientation(inputs.saved->pending);
+      if (!restored) restored = RestoredOrientation(inputs.saved->shown);
     }
     if (!restored) {
       report.outcome = Outcome::NothingToRestore;
@@ -64,33 +69,59 @@ Report Decide(TurnPlatform& platform, int argc, const char* const* argv) {
     report.wanted = *restored;
   }
 
-  const TurnPolicy policy = ReadPolicy(platform);
-  const DisplayChoice display =
-      ChooseDisplay(policy.displays, policy.displays == Displays::BuiltInPanel
-                                         ? platform.ActiveDisplayPaths()
-                                         : std::nullopt);
-  report.display = display.label;
-
-  const std::optional<std::uint32_t> autoRotationState = platform.AutoRotationState();
-  report.autoRotationState = autoRotationState.value_or(0);
+  report.autoRotationState = inputs.autoRotationState.value_or(0);
   if (const std::optional<Outcome> stop =
-          StopRule(policy.autoRotation, autoRotationState, platform.SlateMode())) {
+          StopRule(static_cast<AutoRotation>(inputs.autoRotation.value), inputs.autoRotationState,
+                   inputs.slateMode)) {
     report.outcome = *stop;
     return report;
   }
-  if (!display.found) {
-    report.why = display.why;
+  if (!inputs.display.found) {
+    report.why = inputs.display.why;
     report.outcome = Outcome::NoBuiltInPanel;
     return report;
   }
-  return Turn(platform, display, report);
+
+  const Decision decision = DecideTurn(inputs.current, report.wanted);
+  switch (decision.verdict) {
+    case Verdict::ModeUnknown: report.outcome = Outcome::ModeUnknown; return report;
+    case Verdict::AlreadySo: report.outcome = Outcome::AlreadySo; return report;
+    case Verdict::Turn: break;
+  }
+  report.displayChange = platform.ChangeMode(inputs.display.device, decision.mode, report.test);
+  report.outcome = OutcomeOfChange(report.displayChange);
+  return report;
+}
+
+// Each unusable setting value in a line and an entry of its own, in the order of the values.
+void TellProblems(TurnPlatform& platform, const TurnInputs& inputs) {
+  const std::pair<const PolicySetting*, const PolicyReading*> readings[] = {
+      {&kAutoRotationSetting, &inputs.autoRotation}, {&kDisplaysSetting, &inputs.displays}};
+  for (const auto& [setting, reading] : readings)
+    for (const SettingProblem& problem : reading->problems) {
+      platform.Say(ProblemLine(*setting, *reading, problem));
+      platform.Log(ProblemEvent(*setting, *reading, problem));
+    }
 }
 
 }  // namespace
 
 int RunTurnDisplay(TurnPlatform& platform, int argc, const char* const* argv) {
-  const Report report = Decide(platform, argc, argv);
+  const std::optional<Request> request = ParseArguments(argc, argv);
+  Report report;  // a bad argument until the argument is read
+  if (request) {
+    const TurnInputs inputs = ReadInputs(platform, *request);
+    report = Decide(platform, *request, inputs);
+    if (request->status) {
+      for (const std::string& line : StatusLines(inputs, report)) platform.Print(line);
+      return 0;
+    }
+    TellProblems(platform, inputs);
+  } else {
+    report.arguments = ArgumentsGiven(argc, argv);
+  }
   platform.Say(OutcomeLine(report));
+  platform.Log(OutcomeEvent(report));
   return ExitCodeFor(report.outcome);
 }
 

@@ -1,6 +1,7 @@
 // TurnDisplay.exe: turns the built-in panel (or the primary display) to the angle of its one
 // argument, or to the orientation the service stored last, when the policy, the user, the
-// applications, Windows and the posture let it; and says in one line what it did.
+// applications, Windows and the posture let it; says in one line and one event-log entry what
+// it did. "status" tells what it reads and what a turn would do now, and changes nothing.
 #include <windows.h>
 
 #include <cstdio>
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
     const char* const line = "TurnDisplay: out of memory; the display may not have turned";
     std::fprintf(stderr, "%s\n", line);
     DebugPrint("%s", line);
+    turndisplay::LogOutOfMemory();
     return 5;
   }
 }

@@ -165,7 +165,8 @@ std::optional<ModeFields> Win32TurnPlatform::CurrentMode(const std::string& devi
                     devMode.dmDisplayOrientation};
 }
 
-std::int32_t Win32TurnPlatform::ChangeMode(const std::string& device, const DisplayMode& mode) {
+std::int32_t Win32TurnPlatform::ChangeMode(const std::string& device, const DisplayMode& mode,
+                                          bool test) {
   // Only orientation and size are asked for: frequency, depth and position stay as they are.
   DEVMODEA devMode = {};
   devMode.dmSize = sizeof(devMode);
@@ -176,15 +177,31 @@ std::int32_t Win32TurnPlatform::ChangeMode(const std::string& device, const Disp
   // Stored in the user's profile as well, so the display keeps the orientation after the next
   // sign-in; without CDS_GLOBAL no other user's setting changes.
   return ::ChangeDisplaySettingsExA(DeviceOrPrimary(device), &devMode, nullptr,
-                                    CDS_UPDATEREGISTRY, nullptr);
+                                    test ? CDS_TEST : CDS_UPDATEREGISTRY, nullptr);
+}
+
+std::string Win32TurnPlatform::PrimaryDisplayName() {
+  DISPLAY_DEVICEA device = {};
+  device.cb = sizeof(device);
+  for (DWORD index = 0; ::EnumDisplayDevicesA(nullptr, index, &device, 0); ++index) {
+    if ((device.StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE) != 0) {
+      device.DeviceName[sizeof(device.DeviceName) - 1] = '\0';
+      return device.DeviceName;
+    }
+    device.cb = sizeof(device);
+  }
+  return {};
 }
 
 // The shipped program is 32-bit: on 64-bit Windows, Group Policy writes to the 64-bit view,
-// which the program sees only when it asks for it. Registry calls return their error.
-RegistryRead Win32TurnPlatform::ReadPolicyValue(const char* valueName) {
+// which the program sees only when it asks for it, while its 32-bit package writes the
+// preferences to the 32-bit view, its own. Registry calls return their error.
+RegistryRead Win32TurnPlatform::ReadSettingValue(SettingSource source, const char* valueName) {
+  const bool policy = source == SettingSource::PolicyKey;
   unique_hkey key;
-  const LONG opened = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kPolicyKey, 0,
-                                      KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.put());
+  const LONG opened =
+      ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, policy ? kPolicyKey : kPreferenceKey, 0,
+                      KEY_QUERY_VALUE | (policy ? KEY_WOW64_64KEY : 0), key.put());
   if (opened != ERROR_SUCCESS) return {opened, REG_NONE, 0, 0};
   DWORD data[2] = {};
   DWORD type = REG_NONE;
@@ -209,6 +226,11 @@ std::optional<SavedOrientations> Win32TurnPlatform::ReadSavedOrientations(const 
 void Win32TurnPlatform::Say(const std::string& line) {
   std::fprintf(stderr, "%s\n", line.c_str());
   DebugPrint("%s", line.c_str());
+}
+
+void Win32TurnPlatform::Print(const std::string& line) {
+  std::fprintf(stdout, "%s\n", line.c_str());
+  std::fflush(stdout);
 }
 
 }  // namespace turndisplay

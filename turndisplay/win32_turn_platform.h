@@ -13,11 +13,17 @@ class Win32TurnPlatform final : public TurnPlatform {
   std::optional<std::uint32_t> AutoRotationState() override;
   std::optional<std::vector<DisplayPath>> ActiveDisplayPaths() override;
   std::optional<ModeFields> CurrentMode(const std::string& device) override;
-  std::int32_t ChangeMode(const std::string& device, const DisplayMode& mode) override;
-  RegistryRead ReadPolicyValue(const char* valueName) override;
+  std::int32_t ChangeMode(const std::string& device, const DisplayMode& mode, bool test) override;
+  std::string PrimaryDisplayName() override;
+  RegistryRead ReadSettingValue(SettingSource key, const char* valueName) override;
   std::string ProgramDirectory() override;
   std::optional<SavedOrientations> ReadSavedOrientations(const std::string& path) override;
   void Say(const std::string& line) override;
+  void Log(const EventEntry& entry) override;
+  void Print(const std::string& line) override;
 };
+
+// The entry for memory that ran out, which needs none to be written.
+void LogOutOfMemory() noexcept;
 
 }  // namespace turndisplay

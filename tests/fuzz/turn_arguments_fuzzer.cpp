@@ -1,5 +1,5 @@
 // The display-rotation program's command line: any words, split at zero bytes. Only one
-// argument is taken: "restore", or an angle spelled exactly, and it means that angle.
+// argument is taken: "restore", "status", or an angle spelled exactly, and it means that angle.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,8 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto request = turndisplay::ParseArguments(static_cast<int>(words.size()), argv.data());
   if (request) {
     Require(words.size() == 2, "a request is taken only as the one argument");
-    Require(request->restore ? words[1] == "restore"
-                             : std::to_string(turndisplay::AngleOf(request->orientation)) == words[1],
+    Require(request->status    ? words[1] == "status"
+            : request->restore ? words[1] == "restore"
+                               : std::to_string(turndisplay::AngleOf(request->orientation)) == words[1],
             "the request taken is the one written");
   }
   return 0;

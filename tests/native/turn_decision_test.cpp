@@ -248,7 +248,7 @@ TEST(Outcomes, EachLineSaysWhatHappened) {
             "TurnDisplay: Windows turns this screen itself (auto-rotation is on)" + stays);
   EXPECT_EQ(said(Outcome::OffByPolicy, 0, 0),
             "TurnDisplay: the policy turns auto-rotation off" + stays);
-  EXPECT_EQ(UsageLine().rfind("usage: TurnDisplay.exe 0|90|180|270|restore ", 0), 0u);
+  EXPECT_EQ(UsageLine().rfind("usage: TurnDisplay.exe 0|90|180|270|restore|status ", 0), 0u);
 }
 
 TEST(WindowStation, OnlyTheInteractiveOne) {

@@ -9,11 +9,15 @@
 #include <vector>
 
 #include "tests/support/TempDir.h"
+#include "turndisplay/TurnEvents.h"
 #include "turndisplay/TurnPolicy.h"
 
 namespace {
 
 using namespace turndisplay;
+
+constexpr RegistryRead kMissing{kErrorFileNotFound, 0, 0, 0};  // no key, or no value
+constexpr RegistryRead Dword(std::uint32_t value) { return {0, kRegDword, 4, value}; }
 
 TEST(PolicyReading, DefaultsAndTheirLines) {
   constexpr std::uint32_t kSz = 1, kBinary = 3, kQword = 11;
@@ -21,10 +25,13 @@ TEST(PolicyReading, DefaultsAndTheirLines) {
     RegistryRead read;
     std::uint32_t value;
     const char* problem;  // between the value's name and its default
+    RegistryRead preference = kMissing;
+    const char* taken = "1 (only in tablet posture)";
+    const char* from = "policy AutoRotation in HKLM\\SOFTWARE\\Policies\\Pivotra";
   } cases[] = {
       {{kErrorFileNotFound, 0, 0, 0}, 1, ""},  // no key, or no value: silently
-      {{0, kRegDword, 4, 0}, 0, ""},
-      {{0, kRegDword, 4, 2}, 2, ""},
+      {{0, kRegDword, 4, 0}, 0, "", kMissing, "0 (never) from HKLM\\SOFTWARE\\Policies\\Pivotra"},
+      {{0, kRegDword, 4, 2}, 2, "", kMissing, "2 (always) from HKLM\\SOFTWARE\\Policies\\Pivotra"},
       {{0, kRegDword, 4, 3}, 1, "is 3, which is no choice"},
       {{0, kSz, 2, '2'}, 1, "is a REG_SZ, not a REG_DWORD"},
       {{0, kQword, 8, 2}, 1, "is a REG_QWORD, not a REG_DWORD"},
@@ -33,18 +40,25 @@ TEST(PolicyReading, DefaultsAndTheirLines) {
       {{0, kRegDword, 2, 2}, 1, "is a REG_DWORD of 2 bytes"},
       {{kErrorMoreData, kRegDword, 12, 2}, 1, "is a REG_DWORD of 12 bytes"},
       {{5, 0, 0, 0}, 1, "cannot be read (error 5)"},
+      // The preference key, where the package writes, counts only where the policy is silent.
+      {kMissing, 0, "", Dword(0), "0 (never) from HKLM\\SOFTWARE\\Pivotra"},
+      {Dword(2), 2, "", Dword(0), "2 (always) from HKLM\\SOFTWARE\\Policies\\Pivotra"},
+      {{0, kSz, 2, '0'}, 2, "is a REG_SZ, not a REG_DWORD", Dword(2),
+       "2 (always) from HKLM\\SOFTWARE\\Pivotra"},
+      {kMissing, 1, "is 7, which is no choice", Dword(7), "1 (only in tablet posture)",
+       "preference AutoRotation in HKLM\\SOFTWARE\\Pivotra"},
   };
   for (const auto& c : cases) {
-    const PolicyReading reading = ReadPolicySetting(kAutoRotationSetting, c.read);
+    const PolicyReading reading = ReadSetting(kAutoRotationSetting, c.read, c.preference);
     EXPECT_EQ(reading.value, c.value) << c.problem;
-    EXPECT_EQ(reading.problem, *c.problem == '\0'
-                                   ? ""
-                                   : "TurnDisplay: policy AutoRotation in HKLM\\SOFTWARE\\Policies"
-                                     "\\Pivotra " + std::string(c.problem) +
-                                         "; using 1 (only in tablet posture)");
+    EXPECT_EQ(ValueTaken(kAutoRotationSetting, reading), c.taken) << c.problem;
+    ASSERT_EQ(reading.problems.size(), *c.problem == '\0' ? 0u : 1u) << c.problem;
+    for (const SettingProblem& problem : reading.problems)
+      EXPECT_EQ(ProblemLine(kAutoRotationSetting, reading, problem),
+                "TurnDisplay: " + std::string(c.from) + " " + c.problem + "; using " + c.taken);
   }
-  EXPECT_EQ(ReadPolicySetting(kDisplaysSetting, {0, kRegDword, 4, 1}).value, 1u);
-  EXPECT_EQ(ReadPolicySetting(kDisplaysSetting, {0, kRegDword, 4, 0xFFFFFFFF}).value, 0u);
+  EXPECT_EQ(ReadSetting(kDisplaysSetting, Dword(1), kMissing).value, 1u);
+  EXPECT_EQ(ReadSetting(kDisplaysSetting, Dword(0xFFFFFFFF), kMissing).value, 0u);
 }
 
 std::string Captured(const std::string& text, const std::string& pattern) {
@@ -84,6 +98,24 @@ TEST(PolicyTemplates, NameTheProgramsKeyValuesAndChoices) {
     ASSERT_NE(index, "<missing>");
     ASSERT_LT(std::stoul(index), setting->choiceCount);
     EXPECT_EQ(setting->choices[std::stoul(index)].value, setting->defaultValue);
+  }
+}
+
+// Event Viewer renders an entry with the message of its ID, and an administrator looks it up in
+// docs/event-log.md: both must hold every ID the program writes, with its strings and its type.
+TEST(EventTable, TheMessagesAndTheDocumentHoldEveryEntry) {
+  const std::string messages = ReadFileBytes(PIVOTRA_SOURCE_DIR "/resources/Messages.mc");
+  const std::string document = ReadFileBytes(PIVOTRA_SOURCE_DIR "/docs/event-log.md");
+  const char* const types[] = {"", "Error", "Warning", "", "Information"};
+  for (const EventKind& kind : kTurnEvents) {
+    const std::string id = std::to_string(kind.id);
+    const std::string text =
+        Captured(messages, "\nMessageId=" + id + "\n[^.]*?Language=English\n([\\s\\S]*?)\n\\.\n");
+    EXPECT_TRUE(kind.strings == 0 || (text.find("%" + std::to_string(kind.strings)) != text.npos &&
+                                      text.find("%" + std::to_string(kind.strings + 1)) == text.npos))
+        << id << ": " << text;
+    EXPECT_NE(document.find("| " + id + " | " + types[static_cast<int>(kind.type)] + " | "),
+              document.npos) << id;
   }
 }
 

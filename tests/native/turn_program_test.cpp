@@ -37,7 +37,7 @@ class FakePlatform final : public TurnPlatform {
   std::map<std::string, ModeFields> modes = {{"", {kFields, 2560, 1440, 0}},
                                              {"D2", {kFields, 1920, 1080, 0}}};
   std::int32_t changeResult = 0;
-  std::map<std::string, RegistryRead> policy;
+  std::map<std::string, RegistryRead> policy, preference;
   std::optional<SavedOrientations> stored;
 
   std::vector<Change> changes;
@@ -50,19 +50,23 @@ class FakePlatform final : public TurnPlatform {
     const auto found = modes.find(device);
     return found != modes.end() ? std::optional(found->second) : std::nullopt;
   }
-  std::int32_t ChangeMode(const std::string& device, const DisplayMode& mode) override {
-    changes.push_back({device, mode});
+  std::int32_t ChangeMode(const std::string& device, const DisplayMode& mode, bool test) override {
+    if (!test) changes.push_back({device, mode});
     return changeResult;
   }
-  RegistryRead ReadPolicyValue(const char* valueName) override {
-    const auto found = policy.find(valueName);
-    return found != policy.end() ? found->second : RegistryRead{kErrorFileNotFound, 0, 0, 0};
+  std::string PrimaryDisplayName() override { return "D1"; }
+  RegistryRead ReadSettingValue(SettingSource key, const char* valueName) override {
+    const auto& values = key == SettingSource::PolicyKey ? policy : preference;
+    const auto found = values.find(valueName);
+    return found != values.end() ? found->second : RegistryRead{kErrorFileNotFound, 0, 0, 0};
   }
   std::string ProgramDirectory() override { return "C:\\Pivotra\\"; }
   std::optional<SavedOrientations> ReadSavedOrientations(const std::string& path) override {
     return path == kSettings ? stored : std::nullopt;
   }
   void Say(const std::string& line) override { lines.push_back(line); }
+  void Log(const EventEntry&) override {}
+  void Print(const std::string& line) override { lines.push_back(line); }
 };
 
 RegistryRead Dword(std::uint32_t value) { return {0, kRegDword, 4, value}; }
@@ -127,6 +131,18 @@ const Story kStories[] = {
      {"TurnDisplay: no orientation to restore: GSensorLastOrientation is 0 in "
       "C:\\Pivotra\\GSensor_Setting.ini"}},
     {"a mistyped argument", "restor", [](FakePlatform&) {}, 2, {}, {UsageLine()}},
+    {"status tells the inputs and what a turn would do, and turns nothing", "status",
+     [](FakePlatform& p) {
+       p.stored = {{2, 4}}; p.policy["AutoRotation"] = {0, 1, 2, '2'};
+       p.preference["Displays"] = Dword(1);
+     }, 0, {},
+     {"AutoRotation: 1 (only in tablet posture), the default; ignored: the value in "
+      "HKLM\\SOFTWARE\\Policies\\Pivotra is a REG_SZ, not a REG_DWORD",
+      "Displays: 1 (the primary display), from the preference key HKLM\\SOFTWARE\\Pivotra",
+      "Posture: tablet (SM_CONVERTIBLESLATEMODE is 0)", "Windows' rotation state: AR_NOSENSOR (0x10)",
+      "Display: the primary display D1, connector HDMI, at 0 degrees (2560 x 1440)",
+      "Stored orientation: 2 (0 degrees), pending: 4 (90 degrees)",
+      "A turn now: exit code 0, would turn the primary display to 90 degrees"}},
 };
 
 TEST(TurnDisplayProgram, Stories) {

@@ -136,9 +136,10 @@ class EnvironmentOverride {
   std::optional<std::string> old_;
 };
 
-// The programs a test starts trace their MessageBoxA calls, and only those, and their
-// debugger output, into ProgramLog.
-constexpr const char* kProgramDebug = "fixme-all,+pid,+debugstr,+relay";
+// The programs a test starts trace their MessageBoxA calls, and only those, their debugger
+// output and their event-log entries (advapi's stub lines carry an entry's type and ID) into
+// ProgramLog.
+constexpr const char* kProgramDebug = "fixme-all,+pid,+debugstr,+relay,+eventlog,fixme+advapi";
 
 void TraceOnlyMessageBoxes() {
   static const bool done = [] {
@@ -375,6 +376,22 @@ std::vector<std::string> EventLogEntries(const std::vector<LogLine>& lines, DWOR
   return texts;
 }
 
+std::vector<std::vector<std::string>> EventReports(const std::vector<LogLine>& lines,
+                                                   DWORD processId) {
+  std::vector<std::vector<std::string>> reports;
+  for (const LogLine& line : lines) {
+    if (line.processId != processId) continue;
+    // "(handle,type,category,id,sid,count,size,strings,data): stub"
+    const std::vector<std::string> arguments = RelayArguments(line.text);
+    if (line.channel == "advapi" && line.function == "ReportEventA" && arguments.size() == 9)
+      reports.push_back({std::to_string(ArgumentNumber(arguments[1])) + " " +
+                         std::to_string(ArgumentNumber(arguments[3]))});
+    else if (!reports.empty() && line.channel == "eventlog" && line.function == "ReportEventW")
+      reports.back().push_back(UnquoteDebugString(line.text));
+  }
+  return reports;
+}
+
 bool StatusReport::operator==(const StatusReport& other) const {
   return serviceType == other.serviceType && currentState == other.currentState &&
          controlsAccepted == other.controlsAccepted && win32ExitCode == other.win32ExitCode &&
@@ -445,6 +462,7 @@ ProgramRun RunProgram(const std::string& path, const std::string& arguments,
   const std::vector<LogLine> lines = ProgramLog().Lines(mark);
   run.debugStrings = DebugStrings(lines, run.processId);
   run.messageBoxes = MessageBoxes(lines, run.processId);
+  run.events = EventReports(lines, run.processId);
   return run;
 }
 

@@ -68,6 +68,10 @@ std::string UnquoteDebugString(std::string_view quoted);
 // reports (from the service channel's SetServiceStatus lines) and MessageBoxA calls (relayed).
 std::vector<std::string> DebugStrings(const std::vector<LogLine>& lines, DWORD processId);
 std::vector<std::string> EventLogEntries(const std::vector<LogLine>& lines, DWORD processId);
+// Each ReportEventA call in full: "type ID" (from Wine's stub line of the call, "1 221" for
+// error 221), then its insertion strings.
+std::vector<std::vector<std::string>> EventReports(const std::vector<LogLine>& lines,
+                                                   DWORD processId);
 
 struct StatusReport {
   DWORD serviceType = 0;
@@ -99,6 +103,7 @@ struct ProgramRun {
   std::string output;  // standard output
   std::vector<std::string> debugStrings;
   std::vector<MessageBoxCall> messageBoxes;
+  std::vector<std::vector<std::string>> events;
 };
 ProgramRun RunProgram(const std::string& path, const std::string& arguments = "",
                       std::chrono::milliseconds timeout = kDeadline);

@@ -1,11 +1,13 @@
 // The package as an administrator deploys it, through Wine's own msiexec, each case in a Wine
 // session of its own: a silent install, an upgrade and a repair while the service runs, an
-// uninstall, and an installation whose registration fails. The test WMI provider is WMI for
-// the session, so that the installed service can be given an event. Every msiexec run writes
-// its verbose log into the session directory; a failing case prints them.
+// uninstall, a refused preference, an installation whose registration fails, and the display
+// program's entries in the event log. The test WMI provider is WMI for the session, so that the
+// installed service can be given an event. Every msiexec run writes its verbose log into the
+// session directory; a failing case prints them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <chrono>
 #include <iostream>
@@ -26,6 +28,7 @@ namespace {
 
 using namespace session;
 using Texts = std::vector<std::string>;
+using Entries = std::vector<Texts>;  // event-log entries
 
 // The package installs into the program files of its own bitness, which is this test's.
 std::string ProgramFiles() {
@@ -41,6 +44,8 @@ const std::string kDisplayProgram = kDirectory + "\\TurnDisplay.exe";
 const std::string kSettings = kDirectory + "\\GSensor_Setting.ini";
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// The preferences the package's properties write, in the package's view, this test's own.
+constexpr const char* kPreferenceKey = "SOFTWARE\\Pivotra";
 
 // The administrator's settings: a threshold of 3, every other key as the service writes it.
 const std::string kAdministratorsSettings = [] {
@@ -55,8 +60,9 @@ std::string BuiltFile(const std::string& relative) {
       ::GetFullPathNameA((GetModuleDirectory(true) + relative).c_str(), MAX_PATH, full, nullptr);
   return length > 0 && length < MAX_PATH ? std::string(full, length) : relative;
 }
-// This build's package, and one of a higher version made from the same programs.
+// This build's package, the same signed, and one of a higher version made from the same programs.
 std::string Package() { return BuiltFile(PIVOTRA_PACKAGE); }
+std::string SignedPackage() { return BuiltFile(PIVOTRA_SIGNED_PACKAGE); }
 std::string NextPackage() { return BuiltFile(PIVOTRA_NEXT_PACKAGE); }
 
 // A value as a test compares it: a string in quotes, an unexpanded one after "expand", a
@@ -133,6 +139,7 @@ void ExpectNothingLeft() {
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key) || KeyExists(HKEY_LOCAL_MACHINE, key)) << key;
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kEventSourceKey));
   EXPECT_EQ(Shown(HKEY_LOCAL_MACHINE, kRunKey, "Pivotra"), "(absent)");
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kPreferenceKey));
   EXPECT_FALSE(FileExists(kDirectory)) << "the settings file, say";
   EXPECT_EQ(InstalledVersions(), Texts{});
 }
@@ -164,8 +171,9 @@ class Deployment : public SessionTest {
     return run.exitCode;
   }
 
-  DWORD Install(const std::string& package, const std::string& logName = "install.log") {
-    return Msiexec("/i \"" + package + "\"", logName);
+  DWORD Install(const std::string& package, const std::string& logName = "install.log",
+                const std::string& properties = "") {
+    return Msiexec("/i \"" + package + "\" " + properties, logName);
   }
 
   // The running service's process, once it has subscribed to the G-sensor's events (and has
@@ -189,10 +197,20 @@ class Deployment : public SessionTest {
   Texts logs_;
 };
 
-TEST_F(Deployment, InstallsRegistersAndStartsTheService) {
-  ASSERT_EQ(Install(Package()), 0u);
+TEST_F(Deployment, InstallsRegistersAndStartsTheSignedService) {
+  ASSERT_EQ(Install(SignedPackage()), 0u);
   ExpectInstalledAndRunning();
   EXPECT_EQ(InstalledVersions(), Texts{PIVOTRA_VERSION});
+  // The entry shows the program's icon (published where the product's registration names it),
+  // says what Pivotra is and where to get help.
+  EXPECT_GT(::ExtractIconExA("C:\\windows\\Installer\\{" PIVOTRA_PRODUCT_CODE "}\\Pivotra.exe", -1,
+                             nullptr, nullptr, 0),
+            0u);
+  const std::string entry = std::string(kUninstallKey) + "\\{" PIVOTRA_PRODUCT_CODE "}";
+  for (const char* text : {"Comments", "Contact"})
+    EXPECT_NE(ReadString(HKEY_LOCAL_MACHINE, entry, text).value_or(""), "") << text;
+  EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, entry, "NoModify"), 1u);
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kPreferenceKey)) << "no property, no preference";
   ASSERT_NE(WaitUntilSubscribed(), 0u);
 
   // The first event asks the shipped display program for Left. Under Wine it cannot turn the
@@ -209,7 +227,7 @@ TEST_F(Deployment, InstallsRegistersAndStartsTheService) {
 }
 
 TEST_F(Deployment, AnUpgradeWhileTheServiceRunsKeepsTheAdministratorsSettings) {
-  ASSERT_EQ(Install(Package()), 0u);
+  ASSERT_EQ(Install(Package(), "install.log", "AUTOROTATION=0 DISPLAYS=1"), 0u);
   const DWORD before = WaitUntilSubscribed();
   WriteFileBytes(kSettings, kAdministratorsSettings);
 
@@ -218,6 +236,21 @@ TEST_F(Deployment, AnUpgradeWhileTheServiceRunsKeepsTheAdministratorsSettings) {
   EXPECT_EQ(InstalledVersions(), Texts{PIVOTRA_NEXT_VERSION});
   EXPECT_NE(WaitUntilSubscribed(), before);
   EXPECT_EQ(ReadFileBytes(kSettings), kAdministratorsSettings);
+  // The preferences stay, and the installed display program reads them where they are: its
+  // status names each input (Wine: tablet posture, no sensor, one monitor it calls internal).
+  const ProgramRun status = RunProgram(kDisplayProgram, "status");
+  EXPECT_EQ(status.exitCode, 0u);
+  EXPECT_EQ(status.events, Entries{});
+  EXPECT_EQ(status.output,
+            "AutoRotation: 0 (never), from the preference key HKLM\\SOFTWARE\\Pivotra\r\n"
+            "Displays: 1 (the primary display), from the preference key HKLM\\SOFTWARE\\Pivotra\r\n"
+            "Posture: tablet (SM_CONVERTIBLESLATEMODE is 0)\r\n"
+            "Windows' rotation state: AR_NOSENSOR (0x10)\r\n"
+            "Display: the primary display \\\\.\\DISPLAY1, connector INTERNAL, at 0 degrees "
+            "(1024 x 768)\r\n"
+            "Stored orientation: 2 (0 degrees), pending: none\r\n"
+            "A turn now: exit code 9, the policy turns auto-rotation off; the primary display stays "
+            "as it is\r\n");
 }
 
 TEST_F(Deployment, ARepairRestoresWhatWasLostAndKeepsTheSettings) {
@@ -240,7 +273,7 @@ TEST_F(Deployment, ARepairRestoresWhatWasLostAndKeepsTheSettings) {
 }
 
 TEST_F(Deployment, AnUninstallLeavesNothingBehind) {
-  ASSERT_EQ(Install(Package()), 0u);
+  ASSERT_EQ(Install(Package(), "install.log", "AUTOROTATION=0 DISPLAYS=1"), 0u);
   ASSERT_NE(WaitUntilSubscribed(), 0u);
   ASSERT_TRUE(FileExists(kSettings));
 
@@ -275,6 +308,62 @@ TEST_F(Deployment, AFailedUpgradeLeavesTheEarlierVersionRegistered) {
     if (std::string(entry.name) == "DisplayName" || entry.key == kRunKey) continue;
     EXPECT_EQ(Shown(entry.root, entry.key, entry.name), entry.shown) << entry.key << " " << entry.name;
   }
+}
+
+// Refused by the package's own check: Wine's msiexec logs the action, not its message.
+TEST_F(Deployment, APreferenceOutsideItsChoicesRefusesTheInstallation) {
+  for (const auto& [property, action] : {std::pair{"AUTOROTATION=3", "RefuseAutoRotation"},
+                                         std::pair{"DISPLAYS=2", "RefuseDisplays"}}) {
+    EXPECT_NE(Install(Package(), std::string(action) + ".log", property), 0u) << property;
+    EXPECT_NE(ReadFileBytes(logs_.back()).find(std::string(": ") + action + "."), std::string::npos);
+    ExpectNothingLeft();
+  }
+}
+
+// The message with an entry's strings, as Event Viewer renders it from the source's message
+// file: whole, with no filler, which a message that asks for more strings would show.
+void ExpectRenderedWhole(HMODULE table, const Texts& entry) {
+  std::vector<DWORD_PTR> strings(9, DWORD_PTR("<missing>"));
+  for (std::size_t i = 1; i < entry.size(); ++i) strings[i - 1] = DWORD_PTR(entry[i].c_str());
+  char text[1024] = {};
+  ASSERT_GT(::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, table,
+                             std::stoul(entry[0].substr(2)), 0, text, sizeof(text),
+                             reinterpret_cast<va_list*>(strings.data())),
+            0u)
+      << entry[0];
+  EXPECT_EQ(std::string(text).find("<missing>"), std::string::npos) << text;
+}
+
+// Each outcome Wine can show leaves its entry: "type ID", then its strings, as the display
+// program wrote it (Wine stores none, but traces each call).
+TEST_F(Deployment, TheDisplayProgramTellsEachOutcomeInTheEventLog) {
+  ASSERT_EQ(Install(Package()), 0u);
+  const HMODULE table = ::LoadLibraryExA(
+      ReadExpandString(HKEY_LOCAL_MACHINE, kEventSourceKey, "EventMessageFile").value_or("").c_str(),
+      nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  ASSERT_NE(table, nullptr);
+  const std::string panel = "the built-in panel \\\\.\\DISPLAY1";
+  const Texts refused = {"1 221", panel, "90", "DISP_CHANGE_BADMODE (-2)"};
+  const std::pair<const char*, Entries> runs[] = {
+      {"0", {{"4 201", panel, "0"}}},
+      {"90", {refused}},
+      {"ninety", {{"1 220", "the argument \"ninety\""}}},
+      // The policy holds a text where it wants a number.
+      {"90", {{"2 212", "AutoRotation", "HKLM\\SOFTWARE\\Policies\\Pivotra",
+               "is a REG_SZ, not a REG_DWORD", "1 (only in tablet posture)"}, refused}},
+  };
+  unique_hkey policy;
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\Pivotra", 0, nullptr, 0,
+                              KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, policy.put(), nullptr),
+            ERROR_SUCCESS);
+  for (const auto& [arguments, entries] : runs) {
+    if (&entries == &runs[3].second) ::RegSetValueExA(policy.get(), "AutoRotation", 0, REG_SZ,
+                                                      reinterpret_cast<const BYTE*>("0"), 2);
+    const ProgramRun ran = RunProgram(kDisplayProgram, arguments);
+    EXPECT_EQ(ran.events, entries) << arguments;
+    for (const Texts& entry : ran.events) ExpectRenderedWhole(table, entry);
+  }
+  ::FreeLibrary(table);
 }
 
 TEST_F(Deployment, AFailedRegistrationRollsTheInstallationBack) {

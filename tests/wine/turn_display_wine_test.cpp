@@ -20,8 +20,9 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: TurnDisplay.exe 0|90|180|270|restore (degrees counter-clockwise from the display's "
-    "natural orientation, or the one the service stored last)";
+    "usage: TurnDisplay.exe 0|90|180|270|restore|status (degrees counter-clockwise from the "
+    "display's natural orientation, or the one the service stored last, or what a turn to it "
+    "would do now)";
 constexpr const char* kPanel = "the built-in panel \\\\.\\DISPLAY1";
 
 std::string ProgramPath() { return GetModuleDirectory(true) + "..\\bin\\TurnDisplay.exe"; }
