@@ -36,7 +36,8 @@ void LoadSinkSettings(Sink& sink) {
   // is taken to show (every start stores Down) or no orientation at all is none.
   const std::uint32_t pending =
       sink.m_iniFile.GetInt(settings::kSection, settings::kPendingOrientation, 0);
-  const std::uint32_t shown = sink.m_iniFile.GetInt(settings::kSection, settings::kLastOrientation, 0);
+  const std::uint32_t shown =
+      sink.m_iniFile.GetInt(settings::kSection, settings::kLastOrientation, 0);
   sink.m_pendingOrientation = FindOrientation(pending) != nullptr && pending != shown ? pending : 0;
   if (pending != sink.m_pendingOrientation)
     sink.m_iniFile.WriteInt(settings::kSection, settings::kPendingOrientation, 0);

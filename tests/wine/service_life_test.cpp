@@ -24,7 +24,7 @@
 #include "common/ModuleDirectory.h"
 #include "common/UniqueHandle.h"
 #include "tests/support/Eventually.h"
-#include "service/ServiceControl.h"
+#include "tests/support/PivotraReports.h"
 #include "tests/support/ServiceSession.h"
 #include "tests/support/SettingsTexts.h"
 #include "tests/support/TempDir.h"
@@ -68,14 +68,6 @@ constexpr auto kBurstDeadline = 120s;
 constexpr DWORD kProviderTimeoutMs = 30000;
 constexpr std::chrono::milliseconds kProviderTimeout{kProviderTimeoutMs};
 
-// Every report carries the controls the service takes.
-constexpr DWORD kAccepted = service_control::kControlsAccepted;
-const StatusReport kStartPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, kAccepted};
-const StatusReport kRunning{SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING, kAccepted};
-// Stop-pending promises the stop within 10 s: the decision at work has 5 s for its writes.
-const StatusReport kStopPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOP_PENDING, kAccepted, 0, 0, 0,
-                                10000};
-const StatusReport kStopped{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, kAccepted};
 
 // Wine is 64-bit Windows: the 64-bit build runs on it natively, the 32-bit one under WOW64.
 std::string BitnessLine() { return "Running Windows is 64-bit"; }

@@ -17,7 +17,7 @@
 #include "service/win32_service_description.h"
 #include "tests/support/Eventually.h"
 #include "tests/support/RegistrationKeys.h"
-#include "service/ServiceControl.h"
+#include "tests/support/PivotraReports.h"
 #include "tests/support/ServiceSession.h"
 #include "tests/support/TempDir.h"
 
@@ -53,14 +53,6 @@ const Texts kReserviceLines{"CServiceModule::RegisterServer...",
                             kServiceLines[1], kServiceLines[2], kServiceLines[3],
                             "Exit from CServiceModule::RegisterServer"};
 
-// Every report carries the controls the service takes.
-constexpr DWORD kAccepted = service_control::kControlsAccepted;
-const StatusReport kStartPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_START_PENDING, kAccepted};
-const StatusReport kRunning{SERVICE_WIN32_OWN_PROCESS, SERVICE_RUNNING, kAccepted};
-// Stop-pending promises the stop within 10 s: the decision at work has 5 s for its writes.
-const StatusReport kStopPending{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOP_PENDING, kAccepted, 0, 0, 0,
-                                10000};
-const StatusReport kStopped{SERVICE_WIN32_OWN_PROCESS, SERVICE_STOPPED, kAccepted};
 
 // One row of the registration states: what a switch leaves, whatever came before.
 struct Registration {
