@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,21 +25,8 @@ struct FakeSessions {
     FakeSessions* owner;
   };
 
-  // A started program, waited for through its owner; closed when the owner goes.
-  struct Process {
-    Process() = default;
-    explicit Process(FakeSessions* owner) : owner(owner) {}
-    Process(Process&& other) noexcept : owner(other.owner) { other.owner = nullptr; }
-    Process& operator=(Process&& other) noexcept {
-      std::swap(owner, other.owner);
-      return *this;
-    }
-    ~Process() {
-      if (owner != nullptr) ++owner->processesClosed;
-    }
-    explicit operator bool() const { return owner != nullptr; }
-    FakeSessions* owner = nullptr;
-  };
+  // A started program, waited for through its owner; closed when the last owner goes.
+  using Process = std::shared_ptr<FakeSessions>;
 
   std::uint32_t ActiveConsoleSessionId() { return consoleSession; }
 
@@ -55,7 +43,8 @@ struct FakeSessions {
     command = commandLine ? std::optional<std::string>(commandLine) : std::nullopt;
     flags = creationFlags;
     ++created;
-    return Process(processStarts ? this : nullptr);
+    if (!processStarts) return nullptr;
+    return Process(this, [](FakeSessions* sessions) { ++sessions->processesClosed; });
   }
 
   std::optional<std::uint32_t> AwaitExit(const Process& process, std::chrono::milliseconds bound) {
