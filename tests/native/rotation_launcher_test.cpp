@@ -136,15 +136,11 @@ TEST(RotationRequest, ReportsWhatBecameOfTheProgram) {
       {false, true, 0xFFFFFFFF, 0, {Kind::NotStarted, 0}},
   };
   for (const Case& c : cases) {
-    const auto configured = [&c] {
-      FakeSessions sessions;
-      sessions.userLoggedOn = c.userLoggedOn;
-      sessions.processStarts = c.processStarts;
-      sessions.consoleSession = c.session;
-      sessions.exitCode = c.exitCode;
-      return sessions;
-    };
-    FakeSessions sessions = configured();
+    FakeSessions sessions;
+    sessions.userLoggedOn = c.userLoggedOn;
+    sessions.processStarts = c.processStarts;
+    sessions.consoleSession = c.session;
+    sessions.exitCode = c.exitCode;
     TakeCapturedDebugOutput();
     EXPECT_EQ(launcher::RotateIn(sessions, "C:\\Svc\\", DMDO_180, launcher::kProgramWait),
               c.outcome);
@@ -154,8 +150,8 @@ TEST(RotationRequest, ReportsWhatBecameOfTheProgram) {
     std::vector<std::string> lines{"set to be DMDO_180"};
     if (!started) lines.push_back("CreateProcessToUserSession failed");
     EXPECT_EQ(TakeCapturedDebugOutput(), lines);
-    FakeSessions again = configured();
-    EXPECT_EQ(launcher::RequestRotationIn(again, "C:\\Svc\\", DMDO_180), 1);
+    sessions.tokensClosed = sessions.processesClosed = 0;
+    EXPECT_EQ(launcher::RequestRotationIn(sessions, "C:\\Svc\\", DMDO_180), 1);
   }
   TakeCapturedDebugOutput();
 }
