@@ -62,10 +62,32 @@ Pin-Priority: 990
 EOF
 fi
 
-"${sudo[@]}" apt-get update
+# A mirror in the middle of a sync serves index files of the wrong size ("Mirror sync in
+# progress?"): ask again after a pause, then go on with the lists that came.
+update_lists() {
+  local attempt
+  for attempt in 1 2 3; do
+    "${sudo[@]}" apt-get update && return 0
+    if [ "$attempt" -lt 3 ]; then
+      echo "setup: some package lists did not come; asking again in $((attempt * 20)) s"
+      sleep $((attempt * 20))
+    fi
+  done
+  echo "setup: going on with the package lists that came" >&2
+}
+
+install_missing() {
+  "${sudo[@]}" apt-get install -y --no-install-recommends "$@" "${missing[@]}"
+}
+
+update_lists
 # wine32 pulls i386 libraries whose amd64 twins must be the same point release: let apt upgrade
-# those in the same transaction.
-"${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+# those in the same transaction. When the security suite's i386 list is the one that did not
+# come, the twins only match in bookworm's own release, so that is the second try.
+if ! install_missing; then
+  echo "setup: trying once more with bookworm's own versions"
+  install_missing -t bookworm
+fi
 
 version=$(dpkg-query -W -f='${Version}' qemu-user)
 if dpkg --compare-versions "$version" lt "$backports_wanted"; then
