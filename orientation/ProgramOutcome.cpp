@@ -6,8 +6,13 @@
 #include "orientation/RotationLauncher.h"
 
 bool operator==(const ProgramOutcome& left, const ProgramOutcome& right) {
-  return left.kind == right.kind &&
-         (left.kind != ProgramOutcome::Kind::Ended || left.exitCode == right.exitCode);
+  if (left.kind != right.kind) return false;
+  switch (left.kind) {
+    case ProgramOutcome::Kind::Ended: return left.exitCode == right.exitCode;
+    case ProgramOutcome::Kind::NotStarted:
+      return left.launchResult == right.launchResult && left.error == right.error;
+    default: return true;
+  }
 }
 
 bool ScreenShows(const ProgramOutcome& outcome) {
@@ -27,7 +32,8 @@ std::string PendingLine(const char* orientationWord, const ProgramOutcome& outco
     case ProgramOutcome::Kind::NotStarted:
       return FormatString("%s stays pending: %s could not be started", orientationWord,
                           launcher::kProgramName);
-    case ProgramOutcome::Kind::StillRunning:
+    case ProgramOutcome::Kind::EndedAtLimit:
+    case ProgramOutcome::Kind::Stopped:
       return FormatString(
           "%s stays pending: %s still runs after %lld s", orientationWord, launcher::kProgramName,
           static_cast<long long>(

@@ -94,7 +94,7 @@ std::optional<ProgramOutcome> RotateIn(Sessions& sessions, const std::string& mo
     return ProgramOutcome{ProgramOutcome::Kind::NotStarted, 0};
   }
   const std::optional<std::uint32_t> exitCode = sessions.AwaitExit(process, wait);
-  if (!exitCode) return ProgramOutcome{ProgramOutcome::Kind::StillRunning, 0};
+  if (!exitCode) return ProgramOutcome{ProgramOutcome::Kind::EndedAtLimit, 0};
   return ProgramOutcome{ProgramOutcome::Kind::Ended, *exitCode};
 }
 

@@ -110,7 +110,7 @@ TEST_F(OrientationWorkerTest, TheOrientationIsRecordedOnlyWhenTheScreenShowsIt) 
       {{Kind::Ended, 10}, false, "ended with 10"}, {{Kind::Ended, 11}, false, "ended with 11"},
       {{Kind::Ended, 259}, false, "ended with 259"},
       {{Kind::NotStarted, 0}, false, "could not be started"},
-      {{Kind::StillRunning, 0}, false, "still runs after 10 s"},
+      {{Kind::EndedAtLimit, 0}, false, "still runs after 10 s"},
   };
   for (const std::uint32_t pendingBefore : {0u, 1u}) {
     for (const Row& row : rows) {

@@ -129,7 +129,7 @@ TEST(RotationRequest, ReportsWhatBecameOfTheProgram) {
   const Case cases[] = {
       {true, true, 1, 0, {Kind::Ended, 0}},
       {true, true, 1, 7, {Kind::Ended, 7}},
-      {true, true, 1, std::nullopt, {Kind::StillRunning, 0}},
+      {true, true, 1, std::nullopt, {Kind::EndedAtLimit, 0}},
       {false, true, 1, 0, {Kind::NotStarted, 0}},
       {true, false, 1, 0, {Kind::NotStarted, 0}},
       {true, true, 0, 0, {Kind::NotStarted, 0}},
