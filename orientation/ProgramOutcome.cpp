@@ -1,7 +1,5 @@
 #include "orientation/ProgramOutcome.h"
 
-#include <chrono>
-
 #include "common/Format.h"
 #include "orientation/RotationLauncher.h"
 
@@ -27,20 +25,22 @@ bool ScreenShows(const ProgramOutcome& outcome) {
   }
 }
 
-std::string PendingLine(const char* orientationWord, const ProgramOutcome& outcome) {
+std::string OutcomeText(const ProgramOutcome& outcome) {
   switch (outcome.kind) {
     case ProgramOutcome::Kind::NotStarted:
-      return FormatString("%s stays pending: %s could not be started", orientationWord,
-                          launcher::kProgramName);
+      return FormatString("%s could not be started", launcher::kProgramName);
     case ProgramOutcome::Kind::EndedAtLimit:
+      return FormatString("%s still runs after %lld s", launcher::kProgramName,
+                          launcher::ProgramWaitSeconds());
     case ProgramOutcome::Kind::Stopped:
-      return FormatString(
-          "%s stays pending: %s still runs after %lld s", orientationWord, launcher::kProgramName,
-          static_cast<long long>(
-              std::chrono::duration_cast<std::chrono::seconds>(launcher::kProgramWait).count()));
+      return FormatString("the service stopped while %s ran", launcher::kProgramName);
     case ProgramOutcome::Kind::Ended:
       break;
   }
-  return FormatString("%s stays pending: %s ended with %u", orientationWord,
-                      launcher::kProgramName, static_cast<unsigned>(outcome.exitCode));
+  return FormatString("%s ended with %u", launcher::kProgramName,
+                      static_cast<unsigned>(outcome.exitCode));
+}
+
+std::string PendingLine(const char* orientationWord, const ProgramOutcome& outcome) {
+  return std::string(orientationWord) + " stays pending: " + OutcomeText(outcome);
 }

@@ -25,6 +25,10 @@ bool operator==(const ProgramOutcome& left, const ProgramOutcome& right);
 // turns this screen itself. Anything else leaves the orientation pending.
 bool ScreenShows(const ProgramOutcome& outcome);
 
+// What became of the program, for the lines: "TurnDisplay.exe ended with 7", "TurnDisplay.exe
+// could not be started", ...
+std::string OutcomeText(const ProgramOutcome& outcome);
+
 // The debugger line for an orientation that stays pending: "Left stays pending: TurnDisplay.exe
 // ended with 7".
 std::string PendingLine(const char* orientationWord, const ProgramOutcome& outcome);

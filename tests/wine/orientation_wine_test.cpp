@@ -203,11 +203,39 @@ TEST(RotationLauncher, LaunchesLeaveNoHandleOpen) {
   EXPECT_EQ(CountProcessHandles(::GetCurrentProcessId()), before);
 }
 
+// What Wine answers for the console session, and the start with the service's own token on the
+// secure desktop, which Windows uses for the sign-in and lock screens.
+TEST(RotationLauncher, TheServicesOwnTokenStartsTheProgramOnTheSecureDesktop) {
+  TempDir directory;
+  ASSERT_TRUE(CopyProgram(directory.File(launcher::kProgramName)));
+  Win32UserSessions sessions;
+  const std::uint32_t console = sessions.ActiveConsoleSessionId();
+  EXPECT_TRUE(sessions.QueryUserToken(console));
+  EXPECT_EQ(sessions.SessionLocked(console), std::nullopt);
+  EXPECT_FALSE(sessions.SessionRemote(console));
+
+  const unique_handle token = sessions.ServiceToken(console);
+  ASSERT_TRUE(token) << sessions.LastError();
+  std::string command =
+      launcher::BuildRotationCommandLine(directory.Path(), *launcher::FindRotation(DMDO_90));
+  const auto process = sessions.CreateProcessAsUser(token, nullptr, command.data(),
+                                                    launcher::kCreationFlags,
+                                                    launcher::kSecureDesktop);
+  ASSERT_TRUE(process) << sessions.LastError();
+  const launcher::ProgramWait waited = sessions.AwaitExit(process, std::chrono::seconds(30));
+  EXPECT_EQ(waited.end, launcher::WaitEnd::Exited);
+  EXPECT_EQ(waited.exitCode, 0u);
+  EXPECT_EQ(WaitForStarts(directory.Path(), 1).size(), 1u);
+}
+
 TEST(RotationLauncher, MissingProgramIsReportedAndStillCounts) {
   TempDir empty;
   DebugMonitor monitor;
   Win32UserSessions sessions;
-  EXPECT_EQ(launcher::RequestRotationIn(sessions, empty.Path(), DMDO_90), 1);
+  // The Win32 error goes with the outcome, for the event log.
+  EXPECT_EQ(launcher::RotateIn(sessions, empty.Path(), DMDO_90, launcher::kProgramWait),
+            (ProgramOutcome{ProgramOutcome::Kind::NotStarted, 0, launcher::kProcessNotCreated,
+                            ERROR_FILE_NOT_FOUND}));
   EXPECT_EQ(launcher::LaunchInUserSession(sessions, 1, "-",
                                           launcher::BuildRotationCommandLine(
                                               empty.Path(), *launcher::FindRotation(DMDO_90))
