@@ -10,6 +10,7 @@
 #include "common/DebugPrint.h"
 #include "common/OrientationTypes.h"
 #include "orientation/IniFile.h"
+#include "orientation/OrientationDecision.h"
 #include "orientation/ProgramOutcome.h"
 
 // The COM object that receives the firmware's orientation events from WMI, and the holder of
@@ -37,6 +38,9 @@ class EventSink final : public IWbemObjectSink {
   // Starts the display program for a kind and waits, bounded, for what it did; none for a kind
   // outside 0 to 3.
   std::optional<ProgramOutcome> RotateAndAwait(RotationKind kind);
+  // The posture as the catch-ups judge it: laptop or docked, and whether the screen then keeps
+  // the native landscape.
+  Posture ScreenPosture();
   // The rotation launcher: 1 for kinds 0 to 3, whether or not the program started; else 0.
   std::int32_t RequestRotation(RotationKind kind);
   // "-" for no text; one of the launcher's result codes.

@@ -32,6 +32,11 @@ RotationDecision DecideRotation(std::uint32_t storedOrientation, OrientationCode
   return RotationDecision::Rotate;
 }
 
+const OrientationRow& ScreenTarget(const OrientationRow& device, const Posture& posture) {
+  if (posture.laptopOrDocked && posture.turnsOnlyInTablet) return DecodeOrientation(0);
+  return device;
+}
+
 std::array<TestFlag, 4> TestFlagsFor(OrientationCode reached) {
   auto flag = [reached](const char* key, OrientationCode code) {
     return TestFlag{key, reached == code ? 1u : 0u};

@@ -32,6 +32,18 @@ enum class RotationDecision {
 RotationDecision DecideRotation(std::uint32_t storedOrientation, OrientationCode decoded,
                                 std::uint32_t count, std::uint32_t threshold);
 
+// What the screen may show besides what the device reports: a convertible folded into a laptop
+// (or docked) shows the native landscape where the screen turns only in tablet posture (the
+// display program's AutoRotation 1, its default).
+struct Posture {
+  bool laptopOrDocked = false;
+  bool turnsOnlyInTablet = true;
+};
+
+// The orientation the screen should show while the device reports device: Down, the native
+// landscape, in laptop posture or docked under that rule; else the device's own.
+const OrientationRow& ScreenTarget(const OrientationRow& device, const Posture& posture);
+
 struct TestFlag {
   const char* key;
   std::uint32_t value;

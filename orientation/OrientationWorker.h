@@ -24,13 +24,14 @@ std::uint32_t& CounterOf(Sink& sink, OrientationCode code) {
 }
 
 // One decision on the latest event byte, with the guard held. A byte already counted is
-// passed over: two workers, or a holder deciding again, must not count one event twice.
+// passed over: two workers, or a holder deciding again, must not count one event twice. The
+// orientation the display program was asked for, if it was started.
 template <typename Sink>
-void DecideOnLatestEvent(Sink& sink) {
+const OrientationRow* DecideOnLatestEvent(Sink& sink) {
   const EventDataCell::Reading event = EventDataByte.read();
   if (event.sequence == IoPortDecidedSequence) {
     DebugPrint("[Thread_WMIEvent_G_SensorCtrlEntry] Event already decided, skip...");
-    return;
+    return nullptr;
   }
   IoPortDecidedSequence = event.sequence;
 
@@ -42,9 +43,11 @@ void DecideOnLatestEvent(Sink& sink) {
 
   std::uint32_t& count = CounterOf(sink, row.code);
   ++count;
+  const OrientationRow* asked = nullptr;
   switch (DecideRotation(stored, row.code, count, sink.m_activeRotationCount)) {
     case RotationDecision::Rotate:
-      TurnAndRecord(sink, row);
+      TurnTo(sink, row, row, FindOrientation(stored));
+      asked = &row;
       break;
     case RotationDecision::AlreadyStored:
       DropPending(sink, row);
@@ -53,41 +56,53 @@ void DecideOnLatestEvent(Sink& sink) {
       break;
   }
   Sink::Log("Thread_WMIEvent_G_SensorCtrlEntry: Thread terminated");
+  return asked;
 }
 
-// With the guard held: asks the display program again for the orientation still pending, if
-// any. Nothing is started when nothing is pending; the line says so.
+// With the guard held: brings the screen to what it should show now, without a new report: the
+// orientation the device asks for, or the native landscape its posture calls for. Nothing is
+// started when the screen shows it already, or when asked (the orientation the program was
+// started for by this round's report, after the trigger came) is it; the line says so.
 template <typename Sink>
-void CatchUpOnPending(Sink& sink, CatchUpTrigger trigger) {
+void CatchUpOnPending(Sink& sink, CatchUpTrigger trigger, const OrientationRow* asked) {
+  const OrientationRow* shown = FindOrientation(
+      sink.m_iniFile.GetInt(settings::kSection, settings::kLastOrientation, 0));
   const OrientationRow* pending = FindOrientation(sink.m_pendingOrientation);
-  if (pending == nullptr) {
+  const OrientationRow* device = pending != nullptr ? pending : shown;
+  const OrientationRow* target =
+      device != nullptr ? &ScreenTarget(*device, sink.ScreenPosture()) : nullptr;
+  if (target == nullptr || target == shown || target == asked) {
     Sink::Log("Nothing to catch up after %s", TriggerName(trigger));
     return;
   }
   Sink::Log("Catching up after %s: %s %s", TriggerName(trigger), launcher::kProgramName,
-            launcher::FindRotation(pending->kind)->angle);
-  TurnAndRecord(sink, *pending);
+            launcher::FindRotation(target->kind)->angle);
+  TurnTo(sink, *target, *device, shown);
 }
 
-// With the guard taken: decides (on the latest event when event is set), catches up when a
-// trigger is marked, then does it again while turned-away callers leave marks.
+// With the guard taken: decides on the latest event when one is marked (or event is set), catches
+// up when a trigger is marked, then does it again while turned-away callers leave marks.
 template <typename Sink>
 void DecideWhileMarked(Sink& sink, bool event) {
   for (;;) {
     {
       IoPortHold hold;
-      if (event) {
-        IoPortEventPending.store(0);  // every mark left so far is covered by the read below
-        DecideOnLatestEvent(sink);
-      }
+      // The trigger is taken first: a program started after this sees what the trigger reports.
       const auto trigger = static_cast<CatchUpTrigger>(IoPortCatchUp.exchange(0));
-      if (trigger != CatchUpTrigger::None) CatchUpOnPending(sink, trigger);
+      // A report's mark comes before a catch-up, which then asks for the newest orientation
+      // only, never first for the stale pending one.
+      const OrientationRow* asked = nullptr;
+      if (event || IoPortEventPending.load() != 0) {
+        IoPortEventPending.store(0);  // every mark left so far is covered by the read below
+        asked = DecideOnLatestEvent(sink);
+      }
+      if (trigger != CatchUpTrigger::None) CatchUpOnPending(sink, trigger, asked);
     }
     // Marks are looked at only once the guard is free: a caller turned away meanwhile either
     // takes it itself or leaves its mark where this sees it.
     if (IoPortEventPending.load() == 0 && IoPortCatchUp.load() == 0) return;
     if (!TakeIoPort()) return;
-    event = IoPortEventPending.load() != 0;
+    event = false;
   }
 }
 

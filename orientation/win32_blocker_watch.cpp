@@ -1,9 +1,11 @@
 #include "orientation/win32_blocker_watch.h"
 
 #include <array>
+#include <atomic>
 #include <optional>
 
 #include "common/DebugPrint.h"
+#include "orientation/BlockerNotices.h"
 #include "common/UniqueHandle.h"
 #include "common/WorkerThread.h"
 #include "orientation/win32_catch_up.h"
@@ -29,8 +31,10 @@ struct Watch {
   const Blocker* blocker = nullptr;
   unique_hkey key;
   unique_handle changed;  // auto-reset: set by the registry, taken by the wait
-  std::optional<DWORD> last;
+  BlockerNotices notices{std::nullopt, 0};
 };
+
+std::atomic<std::uint32_t> g_programStarts{0};
 
 std::optional<DWORD> ReadDword(HKEY key, const char* value) {
   DWORD data = 0;
@@ -66,7 +70,7 @@ std::optional<Watch> Open(const Blocker& blocker) {
     DebugPrint("Not watching %s: no notification", blocker.value);
     return std::nullopt;
   }
-  watch.last = ReadDword(watch.key.get(), blocker.value);
+  watch.notices = BlockerNotices(ReadDword(watch.key.get(), blocker.value), ProgramStarts());
   return watch;
 }
 
@@ -93,14 +97,30 @@ void WatchBlockers() {
       DebugPrint("Not watching %s any more: no notification", watch.blocker->value);
       return;
     }
-    const std::optional<DWORD> now = ReadDword(watch.key.get(), watch.blocker->value);
-    if (now == watch.last) continue;  // another value of the key changed
-    watch.last = now;
-    CatchUpNow(watch.blocker->trigger);
+    // Another value of the key changed, unless a program ran meanwhile (BlockerNotices).
+    if (watch.notices.CatchUpAfter(ReadDword(watch.key.get(), watch.blocker->value),
+                                   ProgramStarts()))
+      CatchUpNow(watch.blocker->trigger);
   }
 }
 
 }  // namespace
+
+bool ReadLaptopOrDocked() {
+  // SM_SYSTEMDOCKED, which the headers give only for Windows 8 and later; older systems answer 0.
+  constexpr int kSystemDocked = 0x2004;
+  unique_hkey key;
+  const Blocker& posture = kBlockers[0];
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, posture.key, 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
+                      key.put()) == ERROR_SUCCESS &&
+      ReadDword(key.get(), posture.value).value_or(0) != 0)
+    return true;
+  return ::GetSystemMetrics(kSystemDocked) != 0;
+}
+
+void NoteProgramStart() { g_programStarts.fetch_add(1); }
+
+std::uint32_t ProgramStarts() { return g_programStarts.load(); }
 
 void StartBlockerWatch() {
   // The thread object deletes itself; a watch that cannot start leaves the events' decisions

@@ -7,11 +7,13 @@
 #include "common/WorkerThread.h"
 #include "events/EventSink.h"
 #include "orientation/OrientationWorker.h"
+#include "orientation/win32_blocker_watch.h"
 #include "orientation/win32_orientation_worker.h"
 
 namespace {
 
 std::atomic<EventSink*> g_catchUpSink{nullptr};
+std::atomic<TabletOnlyRule> g_tabletOnly{nullptr};
 
 // Kept apart from the thread routine so that everything it built is gone before AfxEndThread,
 // which does not unwind.
@@ -51,6 +53,15 @@ void StartCatchUp(CatchUpTrigger trigger) {
   if (StartCatchUpThread(trigger)) return;
   IoPortCatchUp.store(static_cast<std::int32_t>(trigger));
   DebugPrint("Catch-up: no thread, it waits for the next decision");
+}
+
+void SetTabletOnlyRule(TabletOnlyRule rule) { g_tabletOnly.store(rule); }
+
+Posture EventSink::ScreenPosture() {
+  Posture posture;
+  posture.laptopOrDocked = ReadLaptopOrDocked();
+  if (const TabletOnlyRule rule = g_tabletOnly.load()) posture.turnsOnlyInTablet = rule();
+  return posture;
 }
 
 UINT __cdecl Thread_CatchUpEntry(LPVOID parameter) {

@@ -18,5 +18,10 @@ void CatchUpNow(CatchUpTrigger trigger);
 // (the control handler). Without a thread, it is marked for whoever decides next.
 void StartCatchUp(CatchUpTrigger trigger);
 
+// Whether the screen turns only in tablet posture (the display program's AutoRotation 1), as
+// the service reads it; the sink's posture asks it each time. Until one is set, the default, 1.
+using TabletOnlyRule = bool (*)();
+void SetTabletOnlyRule(TabletOnlyRule rule);
+
 // A catch-up thread's routine; its parameter is the CatchUpTrigger.
 UINT __cdecl Thread_CatchUpEntry(LPVOID parameter);

@@ -10,6 +10,7 @@
 #include "common/UniqueHandle.h"
 #include "orientation/SettingsFile.h"
 #include "turndisplay/RotationRules.h"
+#include "turndisplay/win32_setting_value.h"
 
 namespace turndisplay {
 
@@ -193,22 +194,8 @@ std::string Win32TurnPlatform::PrimaryDisplayName() {
   return {};
 }
 
-// The shipped program is 32-bit: on 64-bit Windows, Group Policy writes to the 64-bit view,
-// which the program sees only when it asks for it, while its 32-bit package writes the
-// preferences to the 32-bit view, its own. Registry calls return their error.
 RegistryRead Win32TurnPlatform::ReadSettingValue(SettingSource source, const char* valueName) {
-  const bool policy = source == SettingSource::PolicyKey;
-  unique_hkey key;
-  const LONG opened =
-      ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, policy ? kPolicyKey : kPreferenceKey, 0,
-                      KEY_QUERY_VALUE | (policy ? KEY_WOW64_64KEY : 0), key.put());
-  if (opened != ERROR_SUCCESS) return {opened, REG_NONE, 0, 0};
-  DWORD data[2] = {};
-  DWORD type = REG_NONE;
-  DWORD size = sizeof(data);
-  const LONG read = ::RegQueryValueExA(key.get(), valueName, nullptr, &type,
-                                       reinterpret_cast<BYTE*>(data), &size);
-  return {read, type, size, data[0]};
+  return ReadSettingValueOf(source, valueName);
 }
 
 std::string Win32TurnPlatform::ProgramDirectory() { return GetModuleDirectory(true); }

@@ -14,6 +14,7 @@
 
 #include "common/EventData.h"
 #include "common/portable_debug_output.h"
+#include "orientation/BlockerNotices.h"
 #include "orientation/OrientationWorker.h"
 #include "orientation/SettingsFile.h"
 #include "tests/support/FakeSink.h"
@@ -86,14 +87,16 @@ TEST_F(OrientationWorkerTest, NewOrientationRotatesAndIsRecorded) {
   EXPECT_EQ(Flag(settings::kTestRight), 0u);
   EXPECT_EQ(sink.m_countUp + sink.m_countDown + sink.m_countLeft + sink.m_countRight, 0u);
   EXPECT_EQ(ReadFileBytes(sink.m_iniFile.m_path),
-            "[G-SensorCtrl]\r\nGSensorLastOrientation=4\r\nOrientationTest_Up=0\r\n"
+            "[G-SensorCtrl]\r\nGSensorLastOrientation=4\r\nGSensorPendingOrientation=0\r\n"
+            "OrientationTest_Up=0\r\n"
             "OrientationTest_Down=0\r\nOrientationTest_Left=1\r\nOrientationTest_Right=0\r\n");
   EXPECT_EQ(IoPortBusy.load(), 0);
 }
 
 // What the display program says decides what is recorded: the orientation, its flags and the
 // reset of the counters only when the screen shows it; otherwise it stays pending, in memory
-// and in the file, and an orientation pending before is replaced.
+// and in the file, and an orientation pending before is replaced. It is pending in the file
+// from before the start: a service ended while the program runs must not lose it.
 TEST_F(OrientationWorkerTest, TheOrientationIsRecordedOnlyWhenTheScreenShowsIt) {
   using Kind = ProgramOutcome::Kind;
   struct Row {
@@ -122,14 +125,16 @@ TEST_F(OrientationWorkerTest, TheOrientationIsRecordedOnlyWhenTheScreenShowsIt) 
       sink.m_countUp = 5;
       sink.m_countLeft = 0;
       sink.outcome = row.outcome;
+      std::uint32_t pendingWhileItRuns = 0;
+      sink.onRotation = [&](RotationKind) { pendingWhileItRuns = PendingInFile(); };
       TakeCapturedDebugOutput();
       Event(kLeft);
+      EXPECT_EQ(pendingWhileItRuns, 4u);
 
       const std::uint32_t pending = row.shown ? 0 : 4;
       EXPECT_EQ(Stored(), row.shown ? 4u : 2u);
       EXPECT_EQ(sink.m_pendingOrientation, pending);
-      // Never written while nothing was pending and the screen showed it at once.
-      EXPECT_EQ(PendingInFile(), pendingBefore == 0 && row.shown ? 99u : pending);
+      EXPECT_EQ(PendingInFile(), pending);
       EXPECT_EQ(Flag(settings::kTestLeft), row.shown ? 1u : 99u);
       EXPECT_EQ(sink.m_countUp, row.shown ? 0u : 5u);
       const auto lines = TakeCapturedDebugOutput();
@@ -278,7 +283,9 @@ TEST_F(OrientationWorkerTest, MarksThatKeepComingAreAllHonouredUpToTheLast) {
 // Events as the sink hands them on, in an order the table chooses: Raise stores a byte and
 // starts its worker, which waits in line until a Run step runs it; a worker run with steps
 // "during" its decision has them done while it holds the guard, after it has read its byte.
-enum class Act { Raise, RaiseWithoutThread, Run, Stop, CatchUp };
+// Fold and Unfold change the posture, as the watch sees it, and catch up; TurnedAway leaves the
+// mark of a report whose worker the guard turned away.
+enum class Act { Raise, RaiseWithoutThread, Run, Stop, CatchUp, Fold, Unfold, TurnedAway };
 struct Step {
   Act act;
   std::uint8_t byte = 0;
@@ -296,6 +303,7 @@ struct Interleaving {
   // the orientation pending at the end.
   std::vector<std::uint32_t> exitCodes = {};
   std::uint32_t pending = 0;
+  bool turnsOnlyInTablet = true;  // false: AutoRotation 2 (always) or 0 (never)
 };
 
 void PrintTo(const Interleaving& row, std::ostream* out) { *out << row.name; }
@@ -331,6 +339,15 @@ class Interleavings : public OrientationWorkerTest,
           DoDuring("Catching up after", step.during);
           RunCatchUp(&sink, CatchUpTrigger::PostureChange);
           break;
+        case Act::Fold:
+        case Act::Unfold:
+          sink.posture.laptopOrDocked = step.act == Act::Fold;
+          RunCatchUp(&sink, CatchUpTrigger::PostureChange);
+          break;
+        case Act::TurnedAway:
+          EventDataByte.store(step.byte);
+          IoPortEventPending.store(1);
+          break;
       }
     }
   }
@@ -353,6 +370,7 @@ TEST_P(Interleavings, EachEventCountsOnceAndTheLastIsDecided) {
   const Interleaving& row = GetParam();
   Store(2);
   sink.m_activeRotationCount = row.threshold;
+  sink.posture.turnsOnlyInTablet = row.turnsOnlyInTablet;
   std::size_t request = 0;
   sink.onRotation = [&](RotationKind) {
     const std::uint32_t code = request < row.exitCodes.size() ? row.exitCodes[request] : 0;
@@ -376,7 +394,7 @@ TEST_P(Interleavings, EachEventCountsOnceAndTheLastIsDecided) {
 
 const Step kUpRaised{Act::Raise, kUp}, kLeftRaised{Act::Raise, kLeft},
     kRightRaised{Act::Raise, kRight}, kDownRaised{Act::Raise, kDown}, kRun{Act::Run},
-    kCatchUp{Act::CatchUp};
+    kCatchUp{Act::CatchUp}, kFold{Act::Fold}, kUnfold{Act::Unfold};
 
 INSTANTIATE_TEST_SUITE_P(
     Workers, Interleavings,
@@ -422,8 +440,57 @@ INSTANTIATE_TEST_SUITE_P(
                      {0, 1, 0, 1}, {7}, 0},
         Interleaving{"CatchUpAfterTheStopStartsNothing", 0,
                      {kLeftRaised, kRun, {Act::Stop}, kCatchUp}, {DMDO_90}, 2, {0, 0, 0, 1},
-                     {7}, 4}),
+                     {7}, 4},
+        // Newest only: a report whose mark is waiting comes before a catch-up, and a catch-up
+        // does not ask again for what this round's report just asked for.
+        Interleaving{"ACatchUpAfterAWaitingReportAsksForTheNewestOnly", 0,
+                     {kLeftRaised, kRun, {Act::TurnedAway, kUp}, kCatchUp}, {DMDO_90, DMDO_180},
+                     1, {0, 0, 0, 0}, {7, 0}, 0},
+        Interleaving{"ATriggerAndAReportDuringADecisionAskOnce", 0,
+                     {kUpRaised, {Act::Run, 0, {kCatchUp, {Act::TurnedAway, kLeft}}}},
+                     {DMDO_180, DMDO_90}, 1, {0, 0, 0, 1}, {0, 7}, 4},
+        // The fold: a laptop shows the native landscape and keeps the device's orientation
+        // pending; unfolded, the screen turns back with no new report.
+        Interleaving{"AFoldTurnsToLandscapeAndKeepsTheDevicePending", 0,
+                     {kLeftRaised, kRun, kFold}, {DMDO_90, DMDO_DEFAULT}, 2, {0, 0, 0, 0}, {},
+                     4},
+        Interleaving{"TheUnfoldTurnsBackWithoutAReport", 0,
+                     {kLeftRaised, kRun, kFold, kUnfold}, {DMDO_90, DMDO_DEFAULT, DMDO_90}, 4,
+                     {0, 0, 0, 0}},
+        Interleaving{"AFoldWhereTheScreenAlwaysTurnsChangesNothing", 0,
+                     {kLeftRaised, kRun, kFold, kUnfold}, {DMDO_90}, 4, {0, 0, 0, 0}, {}, 0,
+                     false},
+        Interleaving{"AFoldOnALockedScreenLeavesItAsItIs", 0, {kLeftRaised, kRun, kFold},
+                     {DMDO_90, DMDO_DEFAULT}, 4, {0, 0, 0, 0}, {0, 3}, 0},
+        Interleaving{"ReportsInLaptopPostureWaitAndTheLastTurnsAtTheUnfold", 0,
+                     {kFold, kLeftRaised, kRun, kRightRaised, kRun, kUnfold},
+                     {DMDO_90, DMDO_270, DMDO_270}, 3, {0, 0, 0, 0}, {7, 7, 0}, 0},
+        Interleaving{"BackDownInLaptopPostureNothingWaits", 0,
+                     {kLeftRaised, kRun, kFold, kDownRaised, kRun, kUnfold},
+                     {DMDO_90, DMDO_DEFAULT}, 2, {0, 1, 0, 0}}),
     [](const testing::TestParamInfo<Interleaving>& info) { return std::string(info.param.name); });
+
+// The watch of the posture and the rotation lock: a notice is a catch-up when the value changed,
+// or when a display program started since the last look even though the value reads as before
+// (a fold and an unfold while it ran: it may have declined on the value in between).
+TEST(BlockerNoticesTest, ANoticeIsACatchUpWhenTheValueOrAProgramMayHaveChanged) {
+  struct Notice {
+    std::optional<std::uint32_t> value;
+    std::uint32_t programStarts;
+    bool catchUp;
+  };
+  BlockerNotices notices(0, 0);
+  const Notice sequence[] = {
+      {0, 0, false},             // another value of the key changed
+      {1, 0, true},              // folded
+      {1, 1, true},              // a flip and flip back while a program ran
+      {1, 1, false},             // nothing since
+      {std::nullopt, 1, true},   // the value went away
+      {std::nullopt, 1, false},
+  };
+  for (const Notice& notice : sequence)
+    EXPECT_EQ(notices.CatchUpAfter(notice.value, notice.programStarts), notice.catchUp);
+}
 
 // The stop waits for the decision at work to finish its writes, and no longer than its bound.
 TEST_F(OrientationWorkerTest, AStopWaitsForTheDecisionAtWork) {

@@ -10,6 +10,7 @@
 #include "common/DebugPrint.h"
 #include "common/OrientationTypes.h"
 #include "orientation/IniFile.h"
+#include "orientation/OrientationDecision.h"
 #include "orientation/ProgramOutcome.h"
 
 // A stand-in for the event sink with the fields of its settings block, for the native tests of
@@ -33,6 +34,12 @@ struct FakeSink {
     return outcome;
   }
 
+  // The posture a test chose; a hook may change it as it is read.
+  Posture ScreenPosture() {
+    if (onPosture) onPosture();
+    return posture;
+  }
+
   std::uint32_t m_is64BitWindows = 0;
   std::uint32_t m_driverReady = 0;
   CIniFile m_iniFile;
@@ -50,5 +57,7 @@ struct FakeSink {
 
   std::vector<RotationKind> requested;
   std::function<void(RotationKind)> onRotation;
+  Posture posture;
+  std::function<void()> onPosture;
   ProgramOutcome outcome{ProgramOutcome::Kind::Ended, 0};
 };

@@ -3,7 +3,8 @@
 #include <string>
 
 // The settings file as the system leaves it, with all defaults: after a first start, and after
-// that start and one rotation to Left the screen shows.
+// that start and one rotation to Left the screen shows (Left was pending while the display
+// program ran).
 inline constexpr const char* kSettingsAfterFirstStart =
     "[G-SensorCtrl]\r\n"
     "GSensorLastOrientation=2\r\n"
@@ -23,6 +24,7 @@ inline constexpr const char* kSettingsAfterLeft =
     "GSensorIOCommand_Delay=1\r\n"
     "GSensorIO_Active_Command_Delay=1\r\n"
     "GSensor_Active_Rotation_Count=0\r\n"
+    "GSensorPendingOrientation=0\r\n"
     "OrientationTest_Up=0\r\n"
     "OrientationTest_Down=0\r\n"
     "OrientationTest_Left=1\r\n"

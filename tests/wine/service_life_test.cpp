@@ -685,9 +685,10 @@ void SetPosture(DWORD slateMode) {
 }
 
 // The G-sensor reports portrait while Windows still says laptop: the display program declines
-// (7) and the screen stays as it was. Folded into tablet posture, with no new report, the
-// device turns; a posture change with nothing pending starts nothing.
-TEST_F(ServiceLife, AnOrientationDeclinedInLaptopPostureTurnsOnceTheDeviceIsFolded) {
+// (7) and the screen stays as it was. Unfolded into tablet posture, with no new report, the
+// screen turns. Folded into a laptop again, it turns back to the native landscape with no
+// report, and the device's Left stays pending; unfolded, it turns to Left again.
+TEST_F(ServiceLife, TheScreenFollowsTheFoldWithoutANewReport) {
   ASSERT_NO_FATAL_FAILURE(SetPosture(1));
   const std::string declines = std::string(kRecordDirectory) + "TurnDisplay.exit";
   WriteFileBytes(declines, "7");
@@ -698,22 +699,32 @@ TEST_F(ServiceLife, AnOrientationDeclinedInLaptopPostureTurnsOnceTheDeviceIsFold
                    "Left stays pending: TurnDisplay.exe ended with 7", kDecisionEnds}));
   EXPECT_EQ(ReadFileBytes(kSettings), kSettingsWithLeftPending);
   ASSERT_EQ(Starts(1).size(), 1u);
-
   ASSERT_TRUE(::DeleteFileA(declines.c_str()));
-  std::size_t mark = ServicesLog().Mark();
-  ASSERT_NO_FATAL_FAILURE(SetPosture(0));
-  ASSERT_TRUE(service_.WaitForLine("Catching up after a posture change: TurnDisplay.exe 90", mark));
-  const auto starts = Starts(2);
-  ASSERT_EQ(starts.size(), 2u);
-  ExpectStartedWith(starts[1], "90");
-  EXPECT_TRUE(Eventually([] { return Setting("GSensorPendingOrientation") == 0; }));
-  EXPECT_EQ(Setting("GSensorLastOrientation"), 4u);
-  EXPECT_EQ(TestFlags(), (std::vector<std::uint32_t>{0, 0, 1, 0}));
 
-  mark = ServicesLog().Mark();
-  ASSERT_NO_FATAL_FAILURE(SetPosture(1));
-  ASSERT_TRUE(service_.WaitForLine("Nothing to catch up after a posture change", mark));
-  EXPECT_EQ(ReadStarts(kRecordDirectory).size(), 2u);
+  struct Fold {
+    DWORD slateMode;
+    const char* angle;
+    std::uint32_t shown, pending;
+    std::vector<std::uint32_t> flags;  // Up, Down, Left, Right
+  };
+  const Fold folds[] = {{0, "90", 4, 0, {0, 0, 1, 0}},
+                        {1, "0", 2, 4, {0, 1, 0, 0}},
+                        {0, "90", 4, 0, {0, 0, 1, 0}}};
+  std::size_t starts = 1;
+  for (const Fold& fold : folds) {
+    SCOPED_TRACE(fold.slateMode);
+    const std::size_t mark = ServicesLog().Mark();
+    ASSERT_NO_FATAL_FAILURE(SetPosture(fold.slateMode));
+    ASSERT_TRUE(service_.WaitForLine(
+        std::string("Catching up after a posture change: TurnDisplay.exe ") + fold.angle, mark));
+    const auto started = Starts(++starts);
+    ASSERT_EQ(started.size(), starts);
+    ExpectStartedWith(started.back(), fold.angle);
+    EXPECT_TRUE(Eventually([&] {
+      return Setting("GSensorLastOrientation") == fold.shown && TestFlags() == fold.flags &&
+             Setting("GSensorPendingOrientation") == fold.pending;
+    })) << ReadFileBytes(kSettings);
+  }
 }
 
 // A WMI that refuses the service: it logs why, in the event log too, keeps running and trying
