@@ -1,10 +1,12 @@
 // A stand-in for the display-rotation program: it appends the command line it was started
 // with, and its argument count, to "TurnDisplay.record" beside itself, then exits with 0, or
 // with the number in "TurnDisplay.exit" beside itself when a test put one there (7: it declines
-// in laptop posture, as the real program would).
+// in laptop posture, as the real program would). "hang" there makes it a program that does not
+// end: it sleeps a minute, far past the service's wait.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 int main(int argc, char** argv) {
@@ -14,8 +16,13 @@ int main(int argc, char** argv) {
   const std::string directory = program.substr(0, program.find_last_of('\\') + 1);
   const std::string record = directory + "TurnDisplay.record";
   int declined = 0;
+  bool hangs = false;
   if (std::FILE* chosen = std::fopen((directory + "TurnDisplay.exit").c_str(), "r")) {
-    if (std::fscanf(chosen, "%d", &declined) != 1) declined = 0;
+    char word[16] = {};
+    if (std::fscanf(chosen, "%15s", word) == 1) {
+      hangs = std::string(word) == "hang";
+      declined = std::atoi(word);
+    }
     std::fclose(chosen);
   }
 
@@ -29,5 +36,6 @@ int main(int argc, char** argv) {
   const BOOL ok = ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   ::CloseHandle(file);
   std::printf("%s", line.c_str());
+  if (hangs) ::Sleep(60000);
   return ok ? declined : 1;
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <chrono>
@@ -846,6 +847,47 @@ TEST_F(ServiceLife, UnregServerStopsTheServiceAndAPlainStartThenEndsWithCode2) {
   EXPECT_EQ(plain.output, "");
   EXPECT_TRUE(plain.debugStrings.empty());
   EXPECT_EQ(ReadFileBytes(kSettings), settings);
+}
+
+// The display program's processes running in the session now.
+std::size_t RunningDisplayPrograms() {
+  const unique_file_handle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  std::size_t count = 0;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Process32First(snapshot.get(), &entry); more;
+       more = ::Process32Next(snapshot.get(), &entry))
+    if (::lstrcmpiA(entry.szExeFile, "TurnDisplay.exe") == 0) ++count;
+  return count;
+}
+
+// A display program that never ends: the service ends it at the limit, and a report that came
+// meanwhile is decided on only after that. The newest turn lands last, and nothing stays running.
+TEST_F(ServiceLife, AProgramThatNeverEndsIsEndedAndTheNextTurnLandsLast) {
+  const std::string hangs = std::string(kRecordDirectory) + "TurnDisplay.exit";
+  WriteFileBytes(hangs, "hang");
+  Switch("-Service");
+  ASSERT_NO_FATAL_FAILURE(StartService());
+  const std::size_t mark = ServicesLog().Mark();
+  Raise({0x06});
+  ASSERT_EQ(Starts(1).size(), 1u);
+  ASSERT_TRUE(::DeleteFileA(hangs.c_str()));
+  Raise({0x02});
+
+  const auto starts = Starts(2);
+  ASSERT_EQ(starts.size(), 2u);
+  ExpectStartedWith(starts[1], "180");
+  EXPECT_TRUE(Eventually([] {
+    return Setting("GSensorLastOrientation") == 1u && Setting("GSensorPendingOrientation") == 0u;
+  }));
+  const Texts lines = service_.Debug(mark);
+  const auto at = [&lines](const char* text) {
+    return std::find(lines.begin(), lines.end(), text) - lines.begin();
+  };
+  EXPECT_LT(at("Ended TurnDisplay.exe: it still ran after 10 s"), at("set to be DMDO_180"));
+  EXPECT_LT(at("Left stays pending: TurnDisplay.exe still runs after 10 s"),
+            at("set to be DMDO_180"));
+  EXPECT_TRUE(Eventually([] { return RunningDisplayPrograms() == 0; }));
 }
 
 }  // namespace
