@@ -70,9 +70,17 @@ Report Decide(TurnPlatform& platform, const Request& request, const TurnInputs& 
   }
 
   report.autoRotationState = inputs.autoRotationState.value_or(0);
-  if (const std::optional<Outcome> stop =
-          StopRule(static_cast<AutoRotation>(inputs.autoRotation.value), inputs.autoRotationState,
-                   inputs.slateMode)) {
+  std::optional<Outcome> stop =
+      StopRule(static_cast<AutoRotation>(inputs.autoRotation.value), inputs.autoRotationState,
+               inputs.slateMode, report.wanted);
+  if (request.restore && stop == Outcome::LaptopPosture) {
+    // Folded, the screen goes back to its native landscape, which the posture, the last rule,
+    // never declines; the orientation to restore waits for tablet posture.
+    report.waiting = report.wanted;
+    report.wanted = 0;
+    stop.reset();
+  }
+  if (stop) {
     report.outcome = *stop;
     return report;
   }

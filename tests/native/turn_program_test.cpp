@@ -88,6 +88,35 @@ const Story kStories[] = {
     {"folded back to a laptop it stays", "90", [](FakePlatform& p) { p.slateMode = 1; }, 7, {},
      {"TurnDisplay: laptop posture or docked, and the policy rotates only in tablet posture; "
       "the built-in panel D2" + kStays}},
+    {"folded into a laptop at 90 it turns back to landscape", "0",
+     [](FakePlatform& p) { p.slateMode = 1; p.modes["D2"] = {kFields, 1080, 1920, 1}; }, 0,
+     {{"D2", {1920, 1080, 0}}}, {"TurnDisplay: turned the built-in panel D2 to 0 degrees"}},
+    {"docked at 270 it turns back to landscape", "0",
+     [](FakePlatform& p) { p.autoRotationState = 0x50; p.modes["D2"] = {kFields, 1080, 1920, 3}; },
+     0, {{"D2", {1920, 1080, 0}}}, {"TurnDisplay: turned the built-in panel D2 to 0 degrees"}},
+    {"docked it stays at landscape", "270", [](FakePlatform& p) { p.autoRotationState = 0x50; }, 7,
+     {},
+     {"TurnDisplay: laptop posture or docked, and the policy rotates only in tablet posture; "
+      "the built-in panel D2" + kStays}},
+    {"locked in laptop posture, not even landscape", "0",
+     [](FakePlatform& p) {
+       p.slateMode = 1; p.autoRotationState = 0x11; p.modes["D2"] = {kFields, 1080, 1920, 1};
+     },
+     3, {}, {"TurnDisplay: the user has locked screen rotation; the built-in panel D2" + kStays}},
+    {"restore folded turns to landscape, the pending orientation waits", "restore",
+     [](FakePlatform& p) {
+       p.slateMode = 1; p.stored = {{2, 4}}; p.modes["D2"] = {kFields, 1080, 1920, 1};
+     },
+     0, {{"D2", {1920, 1080, 0}}},
+     {"TurnDisplay: turned the built-in panel D2 to 0 degrees; 90 degrees waits for tablet "
+      "posture"}},
+    {"restore docked at landscape, the shown orientation waits", "restore",
+     [](FakePlatform& p) { p.autoRotationState = 0x50; p.stored = {{1, 0}}; }, 1, {},
+     {"TurnDisplay: the built-in panel D2 is already at 0 degrees; 180 degrees waits for tablet "
+      "posture"}},
+    {"restore folded and locked stays", "restore",
+     [](FakePlatform& p) { p.slateMode = 1; p.autoRotationState = 0x11; p.stored = {{2, 4}}; }, 3,
+     {}, {"TurnDisplay: the user has locked screen rotation; the built-in panel D2" + kStays}},
     {"bad policy values give the defaults, each with its line", "180",
      [](FakePlatform& p) {
        p.slateMode = 1; p.policy["AutoRotation"] = {0, 1, 2, '2'};
@@ -143,6 +172,19 @@ const Story kStories[] = {
       "Display: the primary display D1, connector HDMI, at 0 degrees (2560 x 1440)",
       "Stored orientation: 2 (0 degrees), pending: 4 (90 degrees)",
       "A turn now: exit code 0, would turn the primary display to 90 degrees"}},
+    {"status folded says landscape would come and the others wait", "status",
+     [](FakePlatform& p) {
+       p.slateMode = 1; p.stored = {{2, 3}}; p.modes["D2"] = {kFields, 1080, 1920, 1};
+     }, 0, {},
+     {"AutoRotation: 1 (only in tablet posture), the default",
+      "Displays: 0 (the built-in panel), the default",
+      "Posture: laptop (SM_CONVERTIBLESLATEMODE is 1); laptop posture or docked: a turn to 0 "
+      "degrees would happen, 90, 180 and 270 degrees would wait for tablet posture",
+      "Windows' rotation state: AR_NOSENSOR (0x10)",
+      "Display: the built-in panel D2, connector DISPLAYPORT_EMBEDDED, at 90 degrees (1080 x 1920)",
+      "Stored orientation: 2 (0 degrees), pending: 3 (270 degrees)",
+      "A turn now: exit code 0, would turn the built-in panel D2 to 0 degrees; 270 degrees waits "
+      "for tablet posture"}},
 };
 
 TEST(TurnDisplayProgram, Stories) {
