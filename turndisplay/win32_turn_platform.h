@@ -26,4 +26,8 @@ class Win32TurnPlatform final : public TurnPlatform {
 // The entry for memory that ran out, which needs none to be written.
 void LogOutOfMemory() noexcept;
 
+// Joins the desktop that is shown when the program was started off the interactive window
+// station (turndisplay/ShownDesktop.h); stays where it is otherwise. Before any window.
+void JoinShownDesktop();
+
 }  // namespace turndisplay
