@@ -58,8 +58,9 @@ void ExpectRules(const RuleRow* rows, std::size_t count, Orientation wanted) {
                                    AutoRotation::Always};
   for (const auto& [state, expected] : std::vector<RuleRow>(rows, rows + count))
     for (std::size_t column = 0; column < expected.size(); ++column)
-      EXPECT_EQ(StopRule(policies[column / 2], state, static_cast<std::int32_t>(column % 2), wanted),
-                expected[column])
+      EXPECT_EQ(
+          StopRule(policies[column / 2], state, static_cast<std::int32_t>(column % 2), wanted),
+          expected[column])
           << "state 0x" << std::hex << state.value_or(0xDEAD) << ", column " << column
           << ", orientation " << wanted;
 }
