@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "orientation/SettingsFile.h"
+#include "turndisplay/ChainStatus.h"
 #include "turndisplay/RotationRules.h"
 #include "turndisplay/TurnEvents.h"
 #include "turndisplay/TurnOutcome.h"
@@ -101,6 +102,16 @@ Report Decide(TurnPlatform& platform, const Request& request, const TurnInputs& 
   return report;
 }
 
+ChainReadings ReadChain(TurnPlatform& platform) {
+  ChainReadings readings;
+  readings.service = platform.ReadServiceRegistration();
+  readings.wmiClass = platform.LookUpWmiClass();
+  readings.record = platform.ReadStatusRecord();
+  readings.eventSource = platform.ReadEventSource();
+  readings.now = platform.Now();
+  return readings;
+}
+
 // Each unusable setting value in a line and an entry of its own, in the order of the values.
 void TellProblems(TurnPlatform& platform, const TurnInputs& inputs) {
   const std::pair<const PolicySetting*, const PolicyReading*> readings[] = {
@@ -122,7 +133,9 @@ int RunTurnDisplay(TurnPlatform& platform, int argc, const char* const* argv) {
     report = Decide(platform, *request, inputs);
     if (request->status) {
       for (const std::string& line : StatusLines(inputs, report)) platform.Print(line);
-      return 0;
+      const ChainStatus chain = ChainLines(ReadChain(platform));
+      for (const std::string& line : chain.lines) platform.Print(line);
+      return chain.fault ? kChainFaultExitCode : 0;
     }
     TellProblems(platform, inputs);
   } else {

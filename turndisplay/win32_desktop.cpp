@@ -23,9 +23,8 @@ std::optional<std::string> ProcessWindowStationName() {
 }
 
 HDESK OpenDesktop(Desktop desktop) {
-  return desktop == Desktop::Input
-             ? ::OpenInputDesktop(0, FALSE, MAXIMUM_ALLOWED)
-             : ::OpenDesktopA(kDefaultDesktop, 0, FALSE, MAXIMUM_ALLOWED);
+  return desktop == Desktop::Input ? ::OpenInputDesktop(0, FALSE, MAXIMUM_ALLOWED)
+                                   : ::OpenDesktopA(kDefaultDesktop, 0, FALSE, MAXIMUM_ALLOWED);
 }
 
 }  // namespace
