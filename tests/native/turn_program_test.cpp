@@ -146,15 +146,6 @@ const Story kStories[] = {
     {"docked at 270 it turns back to landscape", "0",
      [](FakePlatform& p) { p.autoRotationState = 0x50; p.modes["D2"] = {kFields, 1080, 1920, 3}; },
      0, {{"D2", {1920, 1080, 0}}}, {"TurnDisplay: turned the built-in panel D2 to 0 degrees"}},
-    {"docked it stays at landscape", "270", [](FakePlatform& p) { p.autoRotationState = 0x50; }, 7,
-     {},
-     {"TurnDisplay: laptop posture or docked, and the policy rotates only in tablet posture; "
-      "the built-in panel D2" + kStays}},
-    {"locked in laptop posture, not even landscape", "0",
-     [](FakePlatform& p) {
-       p.slateMode = 1; p.autoRotationState = 0x11; p.modes["D2"] = {kFields, 1080, 1920, 1};
-     },
-     3, {}, {"TurnDisplay: the user has locked screen rotation; the built-in panel D2" + kStays}},
     {"restore folded turns to landscape, the pending orientation waits", "restore",
      [](FakePlatform& p) {
        p.slateMode = 1; p.stored = {{2, 4}}; p.modes["D2"] = {kFields, 1080, 1920, 1};
