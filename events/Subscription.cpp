@@ -9,6 +9,7 @@
 #include "common/DebugPrint.h"
 #include "common/OrientationTypes.h"
 #include "common/WorkerThread.h"
+#include "common/win32_status_record.h"
 #include "common/win32_stop_signal.h"
 #include "events/EventSink.h"
 #include "events/WmiSubscription.h"
@@ -16,6 +17,7 @@
 #include "orientation/SettingsFile.h"
 #include "orientation/win32_catch_up.h"
 
+using status_record::SubscriptionState;
 using subscription_loop::Attempt;
 using subscription_loop::Wake;
 
@@ -68,8 +70,31 @@ EventSink* ObtainSink(bool& stopping) {
 // The wait thread's side of the subscription's life (events/SubscriptionLoop.h).
 class WaitThreadListener {
  public:
-  Attempt Subscribe() { return subscription_.Subscribe(); }
-  void Drop(bool cancel) { subscription_.Drop(cancel); }
+  // Each state is recorded for "TurnDisplay.exe status" (common/StatusRecord.h); a record that
+  // cannot be written (a foreground run by a user) is no reason to stop listening.
+  WaitThreadListener() { RecordSubscription(SubscriptionState::Connecting, "subscribing"); }
+
+  Attempt Subscribe() {
+    ++attempts_;
+    const Attempt attempt = subscription_.Subscribe();
+    switch (attempt) {
+      case Attempt::Subscribed:
+        RecordSubscription(SubscriptionState::Subscribed,
+                           FormatString("subscribed at attempt %u", attempts_));
+        attempts_ = 0;
+        break;
+      case Attempt::Failed:
+        RecordSubscription(SubscriptionState::Failing, subscription_.reason());
+        break;
+      case Attempt::Stopping: RecordSubscription(SubscriptionState::Stopped, kStoppedDetail); break;
+    }
+    return attempt;
+  }
+  void Drop(bool cancel) {
+    subscription_.Drop(cancel);
+    // Dropped without a cancellation, it was lost: WMI ended it or the connection went.
+    if (!cancel) RecordSubscription(SubscriptionState::Failing, subscription_.reason());
+  }
   bool StillConnected() { return subscription_.StillConnected(); }
 
   Wake Wait(std::chrono::milliseconds pause) {
@@ -77,6 +102,7 @@ class WaitThreadListener {
     // The stop comes first: when both are set, the service is stopping.
     switch (::WaitForMultipleObjects(2, signals, FALSE, static_cast<DWORD>(pause.count()))) {
       case WAIT_OBJECT_0:
+        RecordSubscription(SubscriptionState::Stopped, kStoppedDetail);
         return Wake::Stop;
       case WAIT_OBJECT_0 + 1:
         break;
@@ -105,8 +131,10 @@ class WaitThreadListener {
   static void Report(SubscriptionNotice notice, const std::string& text) {
     if (const SubscriptionLog log = g_log.load()) log(notice, text.c_str());
   }
+  static constexpr const char* kStoppedDetail = "the service stops";
 
   WmiSubscription subscription_{ObtainSink};
+  unsigned attempts_ = 0;  // since the subscription last stood
 };
 
 void RunWaitThread() {

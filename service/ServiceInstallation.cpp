@@ -5,6 +5,7 @@
 #include "common/DebugPrint.h"
 #include "common/ModuleDirectory.h"
 #include "common/UniqueHandle.h"
+#include "common/win32_status_record.h"
 #include "events/Subscription.h"
 #include "service/Installation.h"
 #include "service/ServiceIdentity.h"
@@ -148,7 +149,11 @@ BOOL CServiceModule::Uninstall() {
   const BOOL deleted = ::DeleteService(service.get());
   service.reset();
   manager.reset();
-  if (deleted) return TRUE;
+  if (deleted) {
+    // The status record lies under the service's key: gone now, not once the service has gone.
+    ForgetStatusRecord();
+    return TRUE;
+  }
   ShowMessage(installation::kCouldNotDelete);
   return FALSE;
 }

@@ -21,11 +21,16 @@ inline constexpr std::uint32_t kAutoRotationLaptop = 0x80;          // AR_LAPTOP
 // queried is false when the platform has no GetAutoRotationState or it failed: not locked.
 bool LockedByUser(bool queried, std::uint32_t autoRotationState);
 
+// Laptop posture or docked: slateMode, GetSystemMetrics(SM_CONVERTIBLESLATEMODE), is not 0 (it
+// is 0 in tablet posture and on systems that do not know the metric), or the state has AR_LAPTOP
+// or AR_DOCKED.
+bool LaptopOrDocked(std::optional<std::uint32_t> autoRotationState, std::int32_t slateMode);
+
 // autoRotationState is none when GetAutoRotationState is missing (before Windows 8) or failed:
-// then nothing but the policy and the posture can stop a turn. slateMode is
-// GetSystemMetrics(SM_CONVERTIBLESLATEMODE): 0 in tablet posture, and on systems that do not
-// know the metric. None means the screen may turn.
+// then nothing but the policy and the posture can stop a turn. Laptop posture or docked stops
+// only a turn away from the native landscape (wanted is not 0) under "only in tablet posture".
+// None means the screen may turn.
 std::optional<Outcome> StopRule(AutoRotation policy, std::optional<std::uint32_t> autoRotationState,
-                                std::int32_t slateMode);
+                                std::int32_t slateMode, Orientation wanted);
 
 }  // namespace turndisplay

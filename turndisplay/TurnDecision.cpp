@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "common/TextCase.h"
 #include "orientation/OrientationDecision.h"
 
 namespace turndisplay {
@@ -81,10 +80,6 @@ Decision DecideTurn(const std::optional<DisplayMode>& current, Orientation wante
     mode.height = current->width;
   }
   return {Verdict::Turn, mode};
-}
-
-bool IsInteractiveWindowStation(const std::string& name) {
-  return EqualsIgnoringCase(name, "WinSta0");
 }
 
 }  // namespace turndisplay

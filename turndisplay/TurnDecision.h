@@ -67,7 +67,4 @@ struct Decision {
 // Width and height swap when the display goes between landscape and portrait.
 Decision DecideTurn(const std::optional<DisplayMode>& current, Orientation wanted);
 
-// The name GetUserObjectInformation gives the window station a user's desktop lives on.
-bool IsInteractiveWindowStation(const std::string& name);
-
 }  // namespace turndisplay

@@ -62,7 +62,9 @@ const char* DisplayChangeName(std::int32_t displayChange) {
   return "DISP_CHANGE_?";
 }
 
-std::string OutcomeLine(const Report& report) {
+namespace {
+
+std::string LineOf(const Report& report) {
   const unsigned angle = AngleOf(report.wanted);
   const char* display = report.display.c_str();
   const int change = static_cast<int>(report.displayChange);
@@ -110,6 +112,14 @@ std::string OutcomeLine(const Report& report) {
                           report.why.c_str());
   }
   return {};
+}
+
+}  // namespace
+
+std::string OutcomeLine(const Report& report) {
+  if (!report.waiting) return LineOf(report);
+  return LineOf(report) + FormatString("; %u degrees waits for tablet posture",
+                                       AngleOf(*report.waiting));
 }
 
 std::string UsageLine() {

@@ -46,6 +46,9 @@ struct Report {
   std::string settingsFile;             // NothingToRestore
   std::optional<std::uint32_t> stored;  // NothingToRestore: none when the file cannot be read
   std::string arguments;                // BadArgument: the command line after the program's name
+  // "restore" in laptop posture or docked: the orientation it went to 0 degrees instead of, which
+  // waits for tablet posture.
+  std::optional<Orientation> waiting;
 };
 
 // The line, without a line end.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "turndisplay/ChainStatus.h"
 #include "turndisplay/DisplayChoice.h"
 #include "turndisplay/TurnDecision.h"
 #include "turndisplay/TurnEvents.h"
@@ -61,6 +62,17 @@ class TurnPlatform {
   virtual void Log(const EventEntry& entry) = 0;
   // One line on standard output: what "status" tells.
   virtual void Print(const std::string& line) = 0;
+
+  // What "status" reads of the chain beside the display, each as a standard user may.
+  // The service's registration, as the service control manager reads it back.
+  virtual ServiceReading ReadServiceRegistration() = 0;
+  // Looks the G-sensor's class up in ROOT\WMI: the HRESULT of the look-up.
+  virtual std::uint32_t LookUpWmiClass() = 0;
+  // What the service recorded (common/StatusRecord.h).
+  virtual RecordReading ReadStatusRecord() = 0;
+  virtual EventSourceReading ReadEventSource() = 0;
+  // Now, as a UTC FILETIME.
+  virtual std::uint64_t Now() = 0;
 };
 
 }  // namespace turndisplay

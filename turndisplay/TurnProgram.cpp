@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "orientation/SettingsFile.h"
+#include "turndisplay/ChainStatus.h"
 #include "turndisplay/RotationRules.h"
 #include "turndisplay/TurnEvents.h"
 #include "turndisplay/TurnOutcome.h"
@@ -70,9 +71,17 @@ Report Decide(TurnPlatform& platform, const Request& request, const TurnInputs& 
   }
 
   report.autoRotationState = inputs.autoRotationState.value_or(0);
-  if (const std::optional<Outcome> stop =
-          StopRule(static_cast<AutoRotation>(inputs.autoRotation.value), inputs.autoRotationState,
-                   inputs.slateMode)) {
+  std::optional<Outcome> stop =
+      StopRule(static_cast<AutoRotation>(inputs.autoRotation.value), inputs.autoRotationState,
+               inputs.slateMode, report.wanted);
+  if (request.restore && stop == Outcome::LaptopPosture) {
+    // Folded, the screen goes back to its native landscape, which the posture, the last rule,
+    // never declines; the orientation to restore waits for tablet posture.
+    report.waiting = report.wanted;
+    report.wanted = 0;
+    stop.reset();
+  }
+  if (stop) {
     report.outcome = *stop;
     return report;
   }
@@ -91,6 +100,16 @@ Report Decide(TurnPlatform& platform, const Request& request, const TurnInputs& 
   report.displayChange = platform.ChangeMode(inputs.display.device, decision.mode, report.test);
   report.outcome = OutcomeOfChange(report.displayChange);
   return report;
+}
+
+ChainReadings ReadChain(TurnPlatform& platform) {
+  ChainReadings readings;
+  readings.service = platform.ReadServiceRegistration();
+  readings.wmiClass = platform.LookUpWmiClass();
+  readings.record = platform.ReadStatusRecord();
+  readings.eventSource = platform.ReadEventSource();
+  readings.now = platform.Now();
+  return readings;
 }
 
 // Each unusable setting value in a line and an entry of its own, in the order of the values.
@@ -114,7 +133,9 @@ int RunTurnDisplay(TurnPlatform& platform, int argc, const char* const* argv) {
     report = Decide(platform, *request, inputs);
     if (request->status) {
       for (const std::string& line : StatusLines(inputs, report)) platform.Print(line);
-      return 0;
+      const ChainStatus chain = ChainLines(ReadChain(platform));
+      for (const std::string& line : chain.lines) platform.Print(line);
+      return chain.fault ? kChainFaultExitCode : 0;
     }
     TellProblems(platform, inputs);
   } else {

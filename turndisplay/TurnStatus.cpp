@@ -39,6 +39,17 @@ std::string StateLine(const std::optional<std::uint32_t>& state) {
                       static_cast<unsigned>(*state));
 }
 
+std::string PostureLine(const TurnInputs& inputs) {
+  std::string line =
+      FormatString("Posture: %s (SM_CONVERTIBLESLATEMODE is %d)",
+                   inputs.slateMode == 0 ? "tablet" : "laptop", static_cast<int>(inputs.slateMode));
+  if (static_cast<AutoRotation>(inputs.autoRotation.value) == AutoRotation::TabletPosture &&
+      LaptopOrDocked(inputs.autoRotationState, inputs.slateMode))
+    line += "; laptop posture or docked: a turn to 0 degrees would happen, 90, 180 and 270 "
+            "degrees would wait for tablet posture";
+  return line;
+}
+
 std::string DisplayLine(const TurnInputs& inputs) {
   if (!inputs.display.found) return "Display: none, " + inputs.display.why;
   std::string line = "Display: " + inputs.display.label;
@@ -72,8 +83,7 @@ std::vector<std::string> StatusLines(const TurnInputs& inputs, const Report& rep
   return {
       SettingLine(kAutoRotationSetting, inputs.autoRotation),
       SettingLine(kDisplaysSetting, inputs.displays),
-      FormatString("Posture: %s (SM_CONVERTIBLESLATEMODE is %d)",
-                   inputs.slateMode == 0 ? "tablet" : "laptop", static_cast<int>(inputs.slateMode)),
+      PostureLine(inputs),
       StateLine(inputs.autoRotationState),
       DisplayLine(inputs),
       StoredLine(inputs),

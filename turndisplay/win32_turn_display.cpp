@@ -12,36 +12,9 @@
 #include "turndisplay/TurnProgram.h"
 #include "turndisplay/win32_turn_platform.h"
 
-namespace {
-
-// A service that names no desktop for the process it starts in the user's session passes on
-// its own window station, which is not the interactive one, and display changes made from there
-// are refused. The program then joins the user's desktop. The station and desktop stay open
-// until the process ends: neither can be closed while it is in use.
-void JoinUsersDesktop() {
-  char name[64] = {};
-  DWORD needed = 0;
-  const HWINSTA current = ::GetProcessWindowStation();
-  if (current != nullptr &&
-      ::GetUserObjectInformationA(current, UOI_NAME, name, sizeof(name), &needed) &&
-      turndisplay::IsInteractiveWindowStation(name))
-    return;
-
-  const HWINSTA interactive = ::OpenWindowStationA("WinSta0", FALSE, MAXIMUM_ALLOWED);
-  if (interactive == nullptr) return;
-  if (!::SetProcessWindowStation(interactive)) {
-    ::CloseWindowStation(interactive);
-    return;
-  }
-  const HDESK desktop = ::OpenDesktopA("Default", 0, FALSE, MAXIMUM_ALLOWED);
-  if (desktop != nullptr && !::SetThreadDesktop(desktop)) ::CloseDesktop(desktop);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   try {
-    if (turndisplay::ParseArguments(argc, argv)) JoinUsersDesktop();
+    if (turndisplay::ParseArguments(argc, argv)) turndisplay::JoinShownDesktop();
     turndisplay::Win32TurnPlatform platform;
     return turndisplay::RunTurnDisplay(platform, argc, argv);
   } catch (const std::exception& failure) {

@@ -21,9 +21,19 @@ class Win32TurnPlatform final : public TurnPlatform {
   void Say(const std::string& line) override;
   void Log(const EventEntry& entry) override;
   void Print(const std::string& line) override;
+  // The chain beside the display (win32_turn_chain.cpp).
+  ServiceReading ReadServiceRegistration() override;
+  std::uint32_t LookUpWmiClass() override;
+  RecordReading ReadStatusRecord() override;
+  EventSourceReading ReadEventSource() override;
+  std::uint64_t Now() override;
 };
 
 // The entry for memory that ran out, which needs none to be written.
 void LogOutOfMemory() noexcept;
+
+// Joins the desktop that is shown when the program was started off the interactive window
+// station (turndisplay/ShownDesktop.h); stays where it is otherwise. Before any window.
+void JoinShownDesktop();
 
 }  // namespace turndisplay

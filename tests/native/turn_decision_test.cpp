@@ -4,9 +4,11 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "turndisplay/RotationRules.h"
+#include "turndisplay/ShownDesktop.h"
 #include "turndisplay/TurnDecision.h"
 #include "turndisplay/TurnOutcome.h"
 
@@ -251,14 +253,18 @@ TEST(Outcomes, EachLineSaysWhatHappened) {
   EXPECT_EQ(UsageLine().rfind("usage: TurnDisplay.exe 0|90|180|270|restore|status ", 0), 0u);
 }
 
-TEST(WindowStation, OnlyTheInteractiveOne) {
-  EXPECT_TRUE(IsInteractiveWindowStation("WinSta0"));
-  EXPECT_TRUE(IsInteractiveWindowStation("winsta0"));
-  EXPECT_TRUE(IsInteractiveWindowStation("WINSTA0"));
-  EXPECT_FALSE(IsInteractiveWindowStation("Service-0x0-3e7$"));
-  EXPECT_FALSE(IsInteractiveWindowStation("WinSta01"));
-  EXPECT_FALSE(IsInteractiveWindowStation("WinSta"));
-  EXPECT_FALSE(IsInteractiveWindowStation(""));
+// Where the service put the program, by its window station's name: on WinSta0 it stays (on the
+// sign-in screen's desktop or the user's); elsewhere it joins the shown desktop, else the user's.
+TEST(ShownDesktop, StaysOnTheInteractiveStationElseJoinsTheShownDesktop) {
+  const std::vector<Desktop> join = {Desktop::Input, Desktop::Default};
+  const std::pair<std::optional<std::string>, bool> stations[] = {
+      {"WinSta0", false}, {"winsta0", false}, {"WINSTA0", false}, {"Service-0x0-3e7$", true},
+      {"WinSta01", true}, {"WinSta", true},   {"", true},         {std::nullopt, true}};
+  for (const auto& [station, joins] : stations) {
+    const DesktopPlan plan = PlanDesktop(station);
+    EXPECT_EQ(plan.join, joins) << station.value_or("(unreadable)");
+    EXPECT_EQ(plan.desktops, joins ? join : std::vector<Desktop>{}) << station.value_or("");
+  }
 }
 
 }  // namespace

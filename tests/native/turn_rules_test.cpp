@@ -22,7 +22,10 @@ constexpr std::optional<Outcome> kOff = Outcome::OffByPolicy, kLock = Outcome::L
 
 // One row per auto-rotation state (none: before Windows 8); one column per policy (never, only
 // in tablet posture, always), each in tablet posture (slate mode 0) and in laptop posture (1).
-const std::pair<std::optional<std::uint32_t>, std::array<std::optional<Outcome>, 6>> kRules[] = {
+using RuleRow = std::pair<std::optional<std::uint32_t>, std::array<std::optional<Outcome>, 6>>;
+
+// A turn to 90, 180 or 270 degrees.
+const RuleRow kRules[] = {
     {std::nullopt, {kOff, kOff, kGo, kLap, kGo, kGo}},
     {0x00, {kOff, kOff, kWin, kWin, kWin, kWin}},        // AR_ENABLED
     {0x01, {kOff, kOff, kLock, kLock, kLock, kLock}},    // AR_DISABLED
@@ -39,14 +42,32 @@ const std::pair<std::optional<std::uint32_t>, std::array<std::optional<Outcome>,
     {0x90, {kOff, kOff, kLap, kLap, kGo, kGo}},          // and AR_NOSENSOR
 };
 
-TEST(RotationRules, InTheirOrder) {
+// A turn back to the native landscape: folded or docked, the screen goes back above the
+// keyboard; every rule before the posture still wins.
+const RuleRow kRulesToLandscape[] = {
+    {std::nullopt, {kOff, kOff, kGo, kGo, kGo, kGo}},
+    {0x00, {kOff, kOff, kWin, kWin, kWin, kWin}},        // AR_ENABLED
+    {0x81, {kOff, kOff, kLock, kLock, kLock, kLock}},    // AR_LAPTOP and AR_DISABLED
+    {0xC2, {kOff, kOff, kHeld, kHeld, kHeld, kHeld}},    // laptop, docked and suppressed
+    {0x40, {kOff, kOff, kGo, kGo, kGo, kGo}},            // AR_DOCKED
+    {0x90, {kOff, kOff, kGo, kGo, kGo, kGo}},            // AR_LAPTOP and AR_NOSENSOR
+};
+
+void ExpectRules(const RuleRow* rows, std::size_t count, Orientation wanted) {
   const AutoRotation policies[] = {AutoRotation::Never, AutoRotation::TabletPosture,
                                    AutoRotation::Always};
-  for (const auto& [state, expected] : kRules)
+  for (const auto& [state, expected] : std::vector<RuleRow>(rows, rows + count))
     for (std::size_t column = 0; column < expected.size(); ++column)
-      EXPECT_EQ(StopRule(policies[column / 2], state, static_cast<std::int32_t>(column % 2)),
-                expected[column])
-          << "state 0x" << std::hex << state.value_or(0xDEAD) << ", column " << column;
+      EXPECT_EQ(
+          StopRule(policies[column / 2], state, static_cast<std::int32_t>(column % 2), wanted),
+          expected[column])
+          << "state 0x" << std::hex << state.value_or(0xDEAD) << ", column " << column
+          << ", orientation " << wanted;
+}
+
+TEST(RotationRules, InTheirOrder) {
+  for (const Orientation wanted : {1u, 2u, 3u}) ExpectRules(kRules, std::size(kRules), wanted);
+  ExpectRules(kRulesToLandscape, std::size(kRulesToLandscape), 0);
 }
 
 constexpr std::uint32_t kHdmi = 5, kExternalDp = 10, kOther = 0xFFFFFFFF;

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdint>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -891,3 +892,52 @@ TEST_F(ServiceLife, AProgramThatNeverEndsIsEndedAndTheNextTurnLandsLast) {
 }
 
 }  // namespace
+
+// Every part of the chain as "TurnDisplay.exe status" reads it, the real program beside the
+// installed service: the lines of the chain in order, each ok but what Wine keeps no value for,
+// then the fault of a stopped service with exit code 12. The times vary: they are cut out.
+TEST_F(ServiceLife, StatusSeesTheWholeChainAndAStoppedService) {
+  Switch("-Service");
+  ASSERT_NO_FATAL_FAILURE(StartService());
+  ASSERT_TRUE(::CopyFileA(BuiltFile("..\\bin\\TurnDisplay.exe").c_str(), kDisplayProgram, FALSE));
+  // Wine's desktop process starts with the first window call, and would inherit the pipe of the
+  // program's output and hold it open: started here first, it inherits nothing of it.
+  ASSERT_TRUE(::GetDesktopWindow() != nullptr);
+  const auto chain = [](const ProgramRun& run) {
+    Texts lines;
+    for (std::size_t begin = 0, end; begin < run.output.size(); begin = end + 2) {
+      end = run.output.find("\r\n", begin);
+      if (end == std::string::npos) end = run.output.size();
+      std::string line = run.output.substr(begin, end - begin);
+      const std::size_t time = line.find(", recorded 20");
+      if (time != std::string::npos)
+        line.replace(time, std::strlen(", recorded 2026-12-09 20:21:02 UTC"), ", recorded <time>");
+      lines.push_back(line);
+    }
+    return lines.size() < 5 ? lines : Texts(lines.end() - 5, lines.end());
+  };
+  const std::string noValue = " cannot be read on this system (error 124)";
+  const ProgramRun running = RunProgram(kDisplayProgram, "status");
+  ASSERT_TRUE(running.ended);
+  EXPECT_EQ(running.exitCode, 0u) << running.output;
+  EXPECT_EQ(chain(running),
+            (Texts{"Service Pivotra: ok; running; automatic start; the recovery actions" + noValue +
+                       "; the failure-actions flag" + noValue +
+                       "; preshutdown timeout 10000 ms; the SID type" + noValue +
+                       "; the required privileges" + noValue,
+                   "G-sensor's WMI class: ok; ZEB_AcpiEvent_Btn2 in ROOT\\WMI",
+                   "Subscription: ok; subscribed, recorded <time>: subscribed at attempt 1",
+                   "Last display program: ok; none yet",
+                   "Event source Pivotra: ok; messages from " + std::string(kProgram) +
+                       "; TypesSupported 7"}));
+
+  ASSERT_NO_FATAL_FAILURE(StopService());
+  const ProgramRun stopped = RunProgram(kDisplayProgram, "status");
+  ASSERT_TRUE(stopped.ended);
+  EXPECT_EQ(stopped.exitCode, 12u) << stopped.output;
+  const Texts faults = chain(stopped);
+  ASSERT_EQ(faults.size(), 5u) << stopped.output;
+  EXPECT_EQ(faults[0].rfind("Service Pivotra: fault; stopped (expected: running); ", 0), 0u);
+  // The wait thread records its stop unless the process ends before it can.
+  EXPECT_EQ(faults[2].rfind("Subscription: fault; ", 0), 0u) << faults[2];
+}

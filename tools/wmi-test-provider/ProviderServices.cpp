@@ -4,7 +4,9 @@
 #include <mutex>
 #include <new>
 
+#include "tools/wmi-test-provider/EventObject.h"
 #include "tools/wmi-test-provider/ProviderObjects.h"
+#include "tools/wmi-test-provider/Protocol.h"
 
 namespace wmitest {
 
@@ -138,12 +140,17 @@ class Services final : public IWbemServices, public IClientSecurity {
   HRESULT STDMETHODCALLTYPE QueryObjectSink(LONG, IWbemObjectSink**) override {
     return Unsupported();
   }
-  // Class definitions are not served; only a broken connection answers otherwise.
+  // The firmware event's class is there, as its driver registers it; no other is served.
   HRESULT STDMETHODCALLTYPE GetObject(const BSTR path, LONG, IWbemContext*,
                                       IWbemClassObject** object, IWbemCallResult**) override {
     if (object != nullptr) *object = nullptr;
     HRESULT result = Broken();
-    if (SUCCEEDED(result)) result = Unsupported();
+    if (SUCCEEDED(result) && (path == nullptr || ::lstrcmpiW(path, kEventClass) != 0))
+      result = WBEM_E_NOT_FOUND;
+    if (SUCCEEDED(result) && object != nullptr) {
+      *object = CreateEventObject(kEventClass, nullptr);
+      if (*object == nullptr) result = WBEM_E_OUT_OF_MEMORY;
+    }
     Journal([&] { return "GetObject(" + Text(path) + ") -> " + Code(result); });
     return result;
   }
