@@ -14,7 +14,6 @@
 #include "orientation/win32_catch_up.h"
 #include "service/EventLogMessages.h"
 #include "service/ServiceControl.h"
-#include "turndisplay/win32_setting_value.h"
 
 CServiceModule g_serviceModule;
 
@@ -50,12 +49,6 @@ void LogSubscriptionNotice(SubscriptionNotice notice, const char* text) {
     g_serviceModule.LogEntry(EVENTLOG_INFORMATION_TYPE, event_messages::kSubscriptionRecovered,
                              text);
   }
-}
-
-// The display program's AutoRotation 1: folded into a laptop or docked, the screen keeps the
-// native landscape. Read at each catch-up, so that a changed policy counts at once.
-bool TurnsOnlyInTabletPosture() {
-  return turndisplay::ReadAutoRotation() == turndisplay::AutoRotation::TabletPosture;
 }
 
 // Owner and group of the calling thread's token, or of the process's when the thread has none
@@ -206,7 +199,6 @@ unique_power_notification CServiceModule::WatchDisplayState() {
 
 void CServiceModule::StartListening() {
   SetSubscriptionLog(LogSubscriptionNotice);
-  SetTabletOnlyRule(TurnsOnlyInTabletPosture);
   Ferrox_Start();
   StartBlockerWatch();
 }

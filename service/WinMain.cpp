@@ -2,16 +2,24 @@
 #include <windows.h>
 
 #include "common/UniqueHandle.h"
+#include "orientation/win32_catch_up.h"
 #include "service/InstallSwitch.h"
 #include "service/LocalServiceValue.h"
 #include "service/MainGuard.h"
 #include "service/ServiceIdentity.h"
 #include "service/ServiceModule.h"
+#include "turndisplay/win32_setting_value.h"
 
 namespace {
 
 // The program offers no COM classes: the table holds only its end.
 ComClassEntry g_classTable[] = {{nullptr, nullptr, nullptr, 0}};
+
+// The display program's AutoRotation 1: folded into a laptop or docked, the screen keeps the
+// native landscape. Read at each catch-up, so that a changed policy counts at once.
+bool TurnsOnlyInTabletPosture() {
+  return turndisplay::ReadAutoRotation() == turndisplay::AutoRotation::TabletPosture;
+}
 
 // {8E2D41B9-07C3-4A5E-B6F1-92D05C7A3E48}
 constexpr GUID kTypeLibId = {
@@ -49,6 +57,7 @@ int RunMain(HINSTANCE instance) {
       ::RegQueryValueExA(appId.get(), identity::kLocalServiceValue, nullptr, &type, value, &length);
   g_serviceModule.m_isService = local_service::ReadSucceeded(read, type, value, length);
 
+  SetTabletOnlyRule(TurnsOnlyInTabletPosture);
   g_serviceModule.Start();
   return static_cast<int>(g_serviceModule.m_status.dwWin32ExitCode);
 }
