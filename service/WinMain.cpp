@@ -5,6 +5,7 @@
 #include "service/InstallSwitch.h"
 #include "service/LocalServiceValue.h"
 #include "service/MainGuard.h"
+#include "service/ServiceControl.h"
 #include "service/ServiceIdentity.h"
 #include "service/ServiceModule.h"
 
@@ -50,7 +51,8 @@ int RunMain(HINSTANCE instance) {
   g_serviceModule.m_isService = local_service::ReadSucceeded(read, type, value, length);
 
   g_serviceModule.Start();
-  return static_cast<int>(g_serviceModule.m_status.dwWin32ExitCode);
+  // Non-zero when a failure ended the service.
+  return static_cast<int>(service_control::ProcessExitCode(g_serviceModule));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "common/UniqueHandle.h"
@@ -59,24 +61,32 @@ TEST_F(ProgramResources, RegistryScriptIsTheExactText) {
   EXPECT_EQ(Resource("REGISTRY", 100), ExpectedProgramScript());
 }
 
-// Event Viewer shows an entry's text through the source's message file: message 0 is the
-// insertion string alone, without a line break of its own; every other message this program
-// writes exists in the table and shows its insertion string.
-TEST_F(ProgramResources, EachEventMessageShowsItsInsertionString) {
-  const char* insertion = "Could not connect. Error code = 0x80041003";
-  const DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>(insertion)};
-  for (const unsigned id : {event_messages::kText, event_messages::kSubscriptionFailed,
-                            event_messages::kSubscriptionRecovered}) {
-    char text[512] = {};
+// Event Viewer shows an entry's text through the source's message file: each message of this
+// program renders whole, with no filler where it asks for more strings than it is given, and
+// shows each string; message 0 is the insertion string alone, without a line break of its own.
+TEST_F(ProgramResources, EachEventMessageRendersWholeWithItsStrings) {
+  const char* const given[9] = {"Could not connect. Error code = 0x80041003", "<2>", "<3>", "<4>",
+                                "<5>", "<6>", "<7>", "<8>", "<9>"};
+  for (const event_messages::Message& message : event_messages::kAll) {
+    if (message.id >= 200) continue;  // the display program's: tests/wine/package_wine_test.cpp
+    DWORD_PTR strings[std::size(given)];
+    for (std::size_t i = 0; i < std::size(given); ++i)
+      strings[i] = reinterpret_cast<DWORD_PTR>(i < std::max<std::size_t>(message.strings, 1)
+                                                   ? given[i] : "<missing>");
+    char text[1024] = {};
     EXPECT_GT(::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module_,
-                               id, 0, text, sizeof(text),
-                               reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(strings))),
+                               message.id, 0, text, sizeof(text),
+                               reinterpret_cast<va_list*>(strings)),
               0u)
-        << id << ": error " << ::GetLastError();
+        << message.id << ": error " << ::GetLastError();
     const std::string shown(text);
-    EXPECT_TRUE(id == event_messages::kText ? shown == insertion
-                                             : shown.find(insertion) != std::string::npos)
-        << id << ": " << shown;
+    EXPECT_EQ(shown.find("<missing>"), std::string::npos) << message.id << ": " << shown;
+    for (std::size_t i = 0; i < message.strings; ++i) {
+      EXPECT_NE(shown.find(given[i]), std::string::npos) << message.id << ": " << shown;
+    }
+    if (message.id == event_messages::kText.id) {
+      EXPECT_EQ(shown, given[0]);
+    }
   }
 }
 
