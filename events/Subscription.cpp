@@ -3,11 +3,13 @@
 #include <wbemcli.h>
 
 #include <atomic>
+#include <cstdio>
 #include <new>
 
 #include "common/Bitness.h"
 #include "common/DebugPrint.h"
 #include "common/OrientationTypes.h"
+#include "common/ServiceFailure.h"
 #include "common/WorkerThread.h"
 #include "common/win32_status_record.h"
 #include "common/win32_stop_signal.h"
@@ -122,6 +124,11 @@ class WaitThreadListener {
     return Wake::Renew;
   }
 
+  void Thrown(const char* reason) {
+    DebugPrint("The subscription's attempt failed: %s", reason);
+    subscription_.set_reason(reason);
+  }
+
   void ReportFailure() { Report(SubscriptionNotice::Failed, subscription_.reason()); }
   void ReportRecovery(unsigned attempts) {
     Report(SubscriptionNotice::Recovered, FormatString("subscribed again at attempt %u", attempts));
@@ -139,14 +146,20 @@ class WaitThreadListener {
 
 void RunWaitThread() {
   DebugPrint("Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl: Thread going to start...");
-  if (TakeGuardForStartWrites()) {
-    {
-      const orientation_worker::IoPortHold hold;
-      // Every start begins from the unrotated screen, whether or not the subscription succeeds.
-      g_iniFile.WriteInt(settings::kSection, settings::kLastOrientation,
-                         static_cast<std::uint32_t>(OrientationCode::Down));
+  // A service that cannot listen any more must not stay running: it ends, and is restarted.
+  try {
+    if (TakeGuardForStartWrites()) {
+      {
+        const orientation_worker::IoPortHold hold;
+        // Every start begins from the unrotated screen, whether or not the subscription succeeds.
+        g_iniFile.WriteInt(settings::kSection, settings::kLastOrientation,
+                           static_cast<std::uint32_t>(OrientationCode::Down));
+      }
+      SubscribeWMIEvent();
     }
-    SubscribeWMIEvent();
+  } catch (...) {
+    service_failure::Fail(
+        service_failure::CurrentFailure("the WMI wait thread", service_failure::kListeningFailed));
   }
   DebugPrint("Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl: Thread going to terminate");
 }
@@ -160,9 +173,15 @@ int Ferrox_Start() {
   g_is64BitWindows = QueryWindowsIs64Bit() ? 1 : 0;
   DebugPrint(g_is64BitWindows ? "Running Windows is 64-bit" : "Running Windows is 32-bit");
   DebugPrint("Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl Starting...");
-  // The thread object deletes itself; a thread that cannot start leaves the service deaf.
-  AfxBeginThread(Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl, nullptr, THREAD_PRIORITY_NORMAL, 0, 0,
-                 nullptr);
+  // The thread object deletes itself. Without the thread the service would run deaf.
+  if (AfxBeginThread(Thread_WaitWMIEventSrv_vOrrinG_SensorCtrl, nullptr, THREAD_PRIORITY_NORMAL, 0,
+                     0, nullptr) == nullptr) {
+    service_failure::Failure failure{service_failure::kListeningFailed, {}};
+    std::snprintf(failure.reason, sizeof(failure.reason),
+                  "the WMI wait thread could not be started (error %lu)",
+                  static_cast<unsigned long>(::GetLastError()));
+    service_failure::Fail(failure);
+  }
   return 0;
 }
 

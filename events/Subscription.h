@@ -21,8 +21,9 @@ int Ferrox_Stop();
 // The service's stop (SignalStopping, common/win32_stop_signal.h) ends the wait thread's pause
 // or wait at once, from any thread, before the wait thread runs too.
 
-// After a resume: the wait thread cancels the subscription and makes it again now. Cheap and
-// never blocking, from any thread (the control handler's).
+// After a resume: the wait thread asks whether the subscription's connection still stands, and
+// makes the subscription again now only when it does not. Cheap and never blocking, from any
+// thread (the control handler's).
 void RenewSubscription();
 
 // What the sink hears when WMI completes the subscription's call: a failure means WMI ended the

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdint>
 
+#include "common/ServiceFailure.h"
+
 // The subscription's life on the wait thread: subscribe, keep the subscription while it stands,
 // and make it again whenever it fails or is lost, until the service stops. Written over a
 // listener that makes the platform calls, so that the same steps run on Windows and against a
@@ -21,6 +23,10 @@
 //   void ReportFailure()     the event-log entry of the first failure of a run of failures
 //   void ReportRecovery(unsigned attempts)
 //                            the entry of its end, at the attempt-th attempt since it began
+//   void Thrown(const char* reason)
+//                            keeps the reason of an exception that ended an attempt
+// An exception that leaves an attempt or a standing subscription is a failed attempt; one that
+// leaves the entries or the pause between attempts leaves Run too.
 namespace subscription_loop {
 
 enum class Attempt { Subscribed, Failed, Stopping };
@@ -60,9 +66,31 @@ Wake Keep(Listener& listener, unsigned& failures, std::chrono::milliseconds chec
         listener.Drop(false);
         return wake;
       case Wake::Renew:
-        listener.Drop(true);
+        // A resume: a subscription whose connection stands is kept, so that no report is lost
+        // in a gap.
+        if (listener.StillConnected()) continue;
+        listener.Drop(false);
         return wake;
     }
+  }
+}
+
+enum class Step { Stop, Again, Failed };
+
+// One attempt and the life of the subscription it makes.
+template <typename Listener>
+Step AttemptAndKeep(Listener& listener, unsigned& failures, unsigned& attempts, bool& failing,
+                    std::chrono::milliseconds checkPeriod) {
+  const Attempt attempt = listener.Subscribe();
+  if (attempt == Attempt::Stopping) return Step::Stop;
+  if (attempt == Attempt::Failed) return Step::Failed;
+  if (failing) listener.ReportRecovery(attempts);
+  failing = false;
+  attempts = 0;
+  switch (Keep(listener, failures, checkPeriod)) {
+    case Wake::Stop: return Step::Stop;
+    case Wake::Renew: return Step::Again;  // a renewal is no failure: at once
+    default: return Step::Failed;
   }
 }
 
@@ -75,16 +103,17 @@ void Run(Listener& listener, std::chrono::milliseconds checkPeriod = kCheckPerio
   bool failing = false;   // a run of failures is on, its first entry written
   for (;;) {
     ++attempts;
-    const Attempt attempt = listener.Subscribe();
-    if (attempt == Attempt::Stopping) return;
-    if (attempt == Attempt::Subscribed) {
-      if (failing) listener.ReportRecovery(attempts);
-      failing = false;
-      attempts = 0;
-      const Wake end = Keep(listener, failures, checkPeriod);
-      if (end == Wake::Stop) return;
-      if (end == Wake::Renew) continue;  // a renewal is no failure: at once
+    Step step;
+    try {
+      step = AttemptAndKeep(listener, failures, attempts, failing, checkPeriod);
+    } catch (...) {
+      // What it obtained goes back, a standing subscription cancelled, as after any failure.
+      listener.Drop(true);
+      listener.Thrown(service_failure::CurrentFailure("the WMI wait thread").reason);
+      step = Step::Failed;
     }
+    if (step == Step::Stop) return;
+    if (step == Step::Again) continue;
     if (!failing) listener.ReportFailure();
     failing = true;
     // A renewal or the end of the pause both lead to the next attempt.

@@ -1,6 +1,7 @@
 #include "common/ModuleDirectory.h"
 #include "common/win32_status_record.h"
 #include "events/EventSink.h"
+#include "orientation/LaunchNotice.h"
 #include "orientation/RotationLauncher.h"
 #include "orientation/win32_blocker_watch.h"
 #include "orientation/win32_user_sessions.h"
@@ -33,7 +34,10 @@ std::optional<ProgramOutcome> EventSink::RotateAndAwait(RotationKind kind) {
   NoteProgramStart();
   const std::optional<ProgramOutcome> outcome =
       launcher::RotateIn(sessions, GetModuleDirectory(true), kind, launcher::kProgramWait);
-  if (outcome) RecordRun(*outcome, kind);
+  if (outcome) {
+    RecordRun(*outcome, kind);
+    NoteProgramOutcome(*outcome, launcher::FindRotation(kind)->angle);
+  }
   return outcome;
 }
 

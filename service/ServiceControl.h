@@ -1,10 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <initializer_list>
+#include <mutex>
 #include <optional>
 
 #include "common/CatchUpTrigger.h"
 #include "common/DebugPrint.h"
+#include "common/ServiceFailure.h"
+#include "resources/EventMessages.h"
 
 // The service's conversation with the service control manager: the start, the control
 // handler and the run loop, written over the module that carries the state and makes the
@@ -21,8 +26,11 @@
 //   m_serviceMainEntered  std::atomic<bool>, set once the service main routine has begun
 //   m_displayState        std::atomic of the console display's state last reported,
 //                         kDisplayUnknown before the first report
+//   m_failure             the FailureRecord of the failure that ends the service
 //   ReportStatus(state)   reports state with the wait hint WaitHintFor(state)
-//   LogEvent(format, ...), Run()
+//   LogEvent(message, {strings...})   an event-log entry of the message with its strings
+//   Run()
+//   EndProcess(code)      ends the process at once with the exit code
 //   StartDispatcher()     hands the main thread to the service control manager; false when
 //                         the process was not started by it
 //   RegisterControlHandler()   the handle for m_statusHandle
@@ -34,7 +42,8 @@
 //                         registration, given up when it goes
 //   StartListening()      starts the listening work
 //   CatchUp(trigger)      asks, without waiting, for the pending orientation again
-//   RenewSubscription()   makes the subscription to WMI again, without waiting
+//   RenewSubscription()   has the subscription to WMI made again if its connection is gone,
+//                         without waiting
 //   PumpMessages()        the message loop, until the quit message
 //   StopNewDecisions()    from now on no orientation decision begins, and the listening work
 //                         ends its waits and retries
@@ -55,6 +64,9 @@ inline constexpr std::uint32_t kAcceptPreshutdown = 0x100;    // SERVICE_ACCEPT_
 // before the shutdown proper may a service take its time to finish the settings file's writes.
 inline constexpr std::uint32_t kControlsAccepted =
     kAcceptStop | kAcceptPowerEvent | kAcceptSessionChange | kAcceptPreshutdown;
+
+// SERVICE_STOPPED with this Win32 exit code carries a service-specific one of ours.
+inline constexpr std::uint32_t kServiceSpecificError = 1066;  // ERROR_SERVICE_SPECIFIC_ERROR
 
 // Stop-pending promises to be done within this: the decision at work has 5 s to finish its
 // writes, and COM and the event log take the rest.
@@ -115,10 +127,93 @@ constexpr std::uint32_t WaitHintFor(std::uint32_t state) {
 // The control handler's table: stop and preshutdown stop; pause, continue, interrogate and
 // shutdown are accepted silently (interrogate reports nothing); a sign-in, an unlock, a
 // connection to the console, a resume and the display coming on again catch up (a resume also
-// renews the subscription); other session and power events are taken silently; any other code
+// has the subscription's connection checked); other session and power events are taken silently; any other code
 // is a bad request. previousDisplay is the display's state before this control: its first
 // report, at registration, is no change.
 ControlAnswer AnswerFor(const ControlEvent& event, std::uint32_t previousDisplay);
+
+// The failure that ends the service. The first is kept: later ones come in its wake.
+class FailureRecord {
+ public:
+  void Keep(const service_failure::Failure& failure) {
+    const std::lock_guard<std::mutex> hold(lock_);
+    if (failure_.code == 0) failure_ = failure;
+  }
+  service_failure::Failure Get() const {
+    const std::lock_guard<std::mutex> hold(lock_);
+    return failure_;
+  }
+
+ private:
+  mutable std::mutex lock_;
+  service_failure::Failure failure_;
+};
+
+// Stop-pending first: the run thread's loop ends with the quit, and stopped must come after. In
+// the foreground there is nobody to report to.
+template <typename Module, typename ThreadId>
+void ReportStopAndQuit(Module& module, ThreadId thread) {
+  if (module.m_isService) module.ReportStatus(kStopPending);
+  module.PostQuit(thread);
+}
+
+// A stop may come before the run thread has published its identifier. The request is recorded
+// first and the identifier taken after; the run thread publishes first and reads the request
+// after. Whichever comes second sees the other, and whoever takes the identifier reports and
+// posts, so the quit goes exactly once and never late, to a thread that has left its loop.
+template <typename Module>
+void StopBody(Module& module) {
+  module.StopNewDecisions();
+  module.m_stopRequested.store(true);
+  if (const auto thread = module.m_runThreadId.exchange(0)) ReportStopAndQuit(module, thread);
+}
+
+// Ends the service as a stop does, from any thread, with the failure's exit code. A failure in
+// the wake of a stop already asked for ends nothing more: the service control manager must not
+// restart a service that was told to stop.
+template <typename Module>
+void FailBody(Module& module, const service_failure::Failure& failure) {
+  service_failure::WriteFailureLine(failure);
+  if (module.m_stopRequested.load()) return;
+  module.m_failure.Keep(failure);
+  StopBody(module);
+}
+
+// Run, and a failure of it ends the service: as after a stop, the decision at work finishes its
+// writes first.
+template <typename Module>
+void RunOrFail(Module& module) {
+  try {
+    module.Run();
+  } catch (...) {
+    FailBody(module, service_failure::CurrentFailure("the service's main path"));
+    module.AwaitDecisions();
+  }
+}
+
+// Stopped, with the failure's code when one ended the service, then its entry.
+template <typename Module>
+void ReportEnd(Module& module) {
+  const service_failure::Failure failure = module.m_failure.Get();
+  if (failure.code == 0) {
+    module.ReportStatus(kStopped);
+    module.LogEvent(event_messages::kServiceStopped, {"Service stopped"});
+    return;
+  }
+  module.m_status.dwWin32ExitCode = kServiceSpecificError;
+  module.m_status.dwServiceSpecificExitCode = failure.code;
+  module.ReportStatus(kStopped);
+  char code[12];
+  std::snprintf(code, sizeof(code), "%u", static_cast<unsigned>(failure.code));
+  module.LogEvent(event_messages::kServiceFailed, {failure.reason, code});
+}
+
+// The process's exit code: the failure's code when one ended the service, else 0.
+template <typename Module>
+std::uint32_t ProcessExitCode(const Module& module) {
+  const service_failure::Failure failure = module.m_failure.Get();
+  return failure.code != 0 ? failure.code : module.m_status.dwWin32ExitCode;
+}
 
 // The dispatcher returns as soon as the service has reported stopped, while the service main
 // routine is still to log "Service stopped": the process must not end under it.
@@ -126,7 +221,7 @@ template <typename Module>
 void StartBody(Module& module) {
   if (module.m_isService && !module.StartDispatcher()) module.m_isService = false;
   if (!module.m_isService) {
-    module.Run();  // in the foreground, as a local server
+    RunOrFail(module);  // in the foreground, as a local server
     return;
   }
   if (module.m_serviceMainEntered.load()) module.AwaitServiceMainEnd();
@@ -153,31 +248,24 @@ void ServiceMainBody(Module& module) {
   module.m_status.dwCurrentState = kStartPending;
   module.m_statusHandle = module.RegisterControlHandler();
   if (!module.m_statusHandle) {
-    module.LogEvent("Handler not installed");
+    // Without the handle nothing can be reported: the end of the process is what tells the
+    // service control manager of the failure, and its recovery actions apply.
+    module.LogEvent(event_messages::kHandlerNotInstalled, {"Handler not installed"});
+    module.EndProcess(service_failure::kNoControlHandler);
     return;
   }
-  module.ReportStatus(kStartPending);
-  // Held until the routine returns: the display's state comes while the service runs.
-  [[maybe_unused]] const auto display = module.WatchDisplayState();
-  module.m_status.dwWin32ExitCode = 0;
-  module.m_status.dwCheckPoint = 0;
-  module.m_status.dwWaitHint = 0;
-  module.Run();
-  module.ReportStatus(kStopped);
-  module.LogEvent("Service stopped");
+  {
+    module.ReportStatus(kStartPending);
+    // Held until the service has run: the display's state comes while it runs.
+    [[maybe_unused]] const auto display = module.WatchDisplayState();
+    module.m_status.dwWin32ExitCode = 0;
+    module.m_status.dwCheckPoint = 0;
+    module.m_status.dwWaitHint = 0;
+    RunOrFail(module);
+  }
+  ReportEnd(module);
 }
 
-// Stop-pending first: the run thread's loop ends with the quit, and stopped must come after.
-template <typename Module, typename ThreadId>
-void ReportStopAndQuit(Module& module, ThreadId thread) {
-  module.ReportStatus(kStopPending);
-  module.PostQuit(thread);
-}
-
-// A stop may come before the run thread has published its identifier. The request is recorded
-// first and the identifier taken after; the run thread publishes first and reads the request
-// after. Whichever comes second sees the other, and whoever takes the identifier reports and
-// posts, so the quit goes exactly once and never late, to a thread that has left its loop.
 template <typename Module>
 void HandlerBody(Module& module, const ControlEvent& event) {
   const std::uint32_t previousDisplay =
@@ -186,17 +274,16 @@ void HandlerBody(Module& module, const ControlEvent& event) {
   const ControlAnswer answer = AnswerFor(event, previousDisplay);
   switch (answer.action) {
     case ControlAction::Stop:
-      module.StopNewDecisions();
-      module.m_stopRequested.store(true);
-      if (const auto thread = module.m_runThreadId.exchange(0)) ReportStopAndQuit(module, thread);
+      StopBody(module);
       break;
     case ControlAction::Ignore:
       break;
     case ControlAction::BadRequest:
-      module.LogEvent("Bad service request");
+      module.LogEvent(event_messages::kBadServiceRequest, {"Bad service request"});
       break;
     case ControlAction::CatchUp:
-      // After a resume the connection to WMI may be gone with no word from it.
+      // After a resume the connection to WMI may be gone with no word from it: the wait thread
+      // asks, and makes the subscription again only when it is.
       if (answer.trigger == CatchUpTrigger::Resume) module.RenewSubscription();
       module.CatchUp(answer.trigger);
       break;
@@ -213,7 +300,7 @@ void RunBody(Module& module) {
     ReportStopAndQuit(module, self);
   {
     const auto com = module.SetUpCom();
-    module.LogEvent("Service started");
+    module.LogEvent(event_messages::kServiceStarted, {"Service started"});
     // Once stopping has been reported, running would be a step back.
     if (module.m_isService && !module.m_stopRequested.load()) module.ReportStatus(kRunning);
     // A stop that came first finds nothing to end.

@@ -1,11 +1,12 @@
 #include "service/ServiceModule.h"
 
 #include <chrono>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "common/EventLogWriter.h"
+#include "common/ServiceFailure.h"
 #include "common/UniqueHandle.h"
 #include "common/win32_stop_signal.h"
 #include "events/Subscription.h"
@@ -43,12 +44,39 @@ std::unique_ptr<BYTE[]> CopyTokenSid(HANDLE token, TOKEN_INFORMATION_CLASS which
 
 // The subscription's entries, written from the wait thread.
 void LogSubscriptionNotice(SubscriptionNotice notice, const char* text) {
-  if (notice == SubscriptionNotice::Failed) {
-    g_serviceModule.LogEntry(EVENTLOG_WARNING_TYPE, event_messages::kSubscriptionFailed, text);
+  g_serviceModule.LogEvent(notice == SubscriptionNotice::Failed
+                               ? event_messages::kSubscriptionFailed
+                               : event_messages::kSubscriptionRecovered,
+                           {text});
+}
+
+// The entries of the listening work and the decisions, from their threads.
+void WriteServiceEntry(std::uint16_t type, std::uint32_t id, const char* const* strings,
+                       std::size_t count) {
+  g_serviceModule.WriteEntry(type, id, strings, count);
+}
+
+// A failure on another thread that the service cannot mend.
+void FailService(const service_failure::Failure& failure) {
+  service_control::FailBody(g_serviceModule, failure);
+}
+
+// In the foreground: the entry as Event Viewer would show it, from the message table.
+void PrintEntry(std::uint32_t id, const char* const* strings, std::size_t count) {
+  DWORD_PTR arguments[9];
+  for (std::size_t i = 0; i < 9; ++i)
+    arguments[i] = reinterpret_cast<DWORD_PTR>(i < count ? strings[i] : "");
+  char text[1024];
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, nullptr, id, 0, text,
+      sizeof(text), reinterpret_cast<va_list*>(arguments));
+  if (length > 0) {
+    std::printf("%s\n", text);
   } else {
-    g_serviceModule.LogEntry(EVENTLOG_INFORMATION_TYPE, event_messages::kSubscriptionRecovered,
-                             text);
+    for (std::size_t i = 0; i < count; ++i) std::printf(i + 1 < count ? "%s " : "%s\n", strings[i]);
   }
+  // Flushed at once: a local server ends only when it is ended from outside.
+  std::fflush(stdout);
 }
 
 // Owner and group of the calling thread's token, or of the process's when the thread has none
@@ -110,26 +138,22 @@ void CServiceModule::ReportStatus(DWORD state) {
   ::SetServiceStatus(m_statusHandle, &m_status);
 }
 
-void CServiceModule::LogEvent(const char* format, ...) {
-  char message[256];
-  std::va_list args;
-  va_start(args, format);
-  std::vsnprintf(message, sizeof(message), format, args);
-  va_end(args);
-  LogEntry(EVENTLOG_INFORMATION_TYPE, event_messages::kText, message);
+void CServiceModule::LogEvent(const event_messages::Message& message,
+                              std::initializer_list<const char*> strings) {
+  WriteEntry(message.type, message.id, strings.begin(), strings.size());
 }
 
-void CServiceModule::LogEntry(WORD type, DWORD eventId, const char* text) {
+void CServiceModule::WriteEntry(std::uint16_t type, std::uint32_t id, const char* const* strings,
+                                std::size_t count) noexcept {
   if (!m_isService) {
-    // Flushed at once: a local server ends only when it is ended from outside.
-    std::printf("%s\n", text);
-    std::fflush(stdout);
+    PrintEntry(id, strings, count);
     return;
   }
   const unique_event_source source(::RegisterEventSourceA(nullptr, m_serviceName));
   if (!source) return;
-  const char* strings[] = {text};
-  ::ReportEventA(source.get(), type, 0, eventId, nullptr, 1, 0, strings, nullptr);
+  // ReportEventA only reads the strings, through a pointer its declaration leaves non-const.
+  ::ReportEventA(source.get(), type, 0, id, nullptr, static_cast<WORD>(count), 0,
+                 const_cast<LPCSTR*>(strings), nullptr);
 }
 
 LONG CServiceModule::Unlock() {
@@ -162,6 +186,8 @@ void CServiceModule::PostQuit(DWORD threadId) { ::PostThreadMessageA(threadId, W
 void CServiceModule::ServiceMainEnded() {
   if (m_serviceMainEnded) ::SetEvent(m_serviceMainEnded.get());
 }
+
+void CServiceModule::EndProcess(std::uint32_t exitCode) { ::ExitProcess(exitCode); }
 
 void CServiceModule::AwaitServiceMainEnd() {
   // After stopped is reported only an event-log entry is left to write; the bound keeps a
@@ -199,6 +225,8 @@ unique_power_notification CServiceModule::WatchDisplayState() {
 
 void CServiceModule::StartListening() {
   SetSubscriptionLog(LogSubscriptionNotice);
+  event_log::SetWriter(WriteServiceEntry);
+  service_failure::SetHandler(FailService);
   Ferrox_Start();
   StartBlockerWatch();
 }
@@ -236,8 +264,14 @@ void WINAPI ServiceMainEntry(DWORD argc, LPSTR* argv) {
   try {
     g_serviceModule.ServiceMain(argc, argv);
   } catch (...) {
-    // The service control manager must not be left waiting for a service that is gone.
-    g_serviceModule.ReportStatus(SERVICE_STOPPED);
+    // The routine reports its own end, a failure's too; what may still throw comes after that.
+    // Otherwise the service control manager must not be left waiting for a service that is gone.
+    CServiceModule& module = g_serviceModule;
+    if (module.m_statusHandle && module.m_status.dwCurrentState != SERVICE_STOPPED) {
+      module.m_status.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
+      module.m_status.dwServiceSpecificExitCode = service_failure::kUnexpectedException;
+      module.ReportStatus(SERVICE_STOPPED);
+    }
   }
 }
 

@@ -4,12 +4,16 @@
 #include <winsvc.h>
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
 #include <memory>
 
 #include "common/CatchUpTrigger.h"
-#include "common/Format.h"
 #include "common/UniqueHandle.h"
 #include "service/ComModule.h"
+#include "service/EventLogMessages.h"
+#include "service/ServiceControl.h"
 
 // The process as a Windows service: its start under the service control manager or in the
 // foreground, its control handler, status reports and event log, and its installation.
@@ -24,10 +28,12 @@ class CServiceModule : public CComModule {
   void Handler(DWORD control, DWORD eventType = 0, LPVOID eventData = nullptr);
   void Run();
   void ReportStatus(DWORD state);
-  void LogEvent(const char* format, ...) PIVOTRA_PRINTF(2, 3);
-  // One entry of the given type and message, text its one insertion string: in the event log
-  // in service mode, on standard output in the foreground.
-  void LogEntry(WORD type, DWORD eventId, const char* text);
+  // An entry of the message with its insertion strings.
+  void LogEvent(const event_messages::Message& message, std::initializer_list<const char*> strings);
+  // The service's one writer of entries: to the event log in service mode, and in the foreground
+  // the text Event Viewer would show, on standard output. Allocates nothing.
+  void WriteEntry(std::uint16_t type, std::uint32_t id, const char* const* strings,
+                  std::size_t count) noexcept;
   LONG Unlock() override;
 
   // Installation and registration.
@@ -56,6 +62,7 @@ class CServiceModule : public CComModule {
   std::atomic<DWORD> m_displayState{0xFFFFFFFF};
   // Set when the service main routine has done its last step; made by Init.
   unique_handle m_serviceMainEnded;
+  service_control::FailureRecord m_failure;
 
   // The platform calls of the service's steps (see service/ServiceControl.h).
   class ComSetup;
@@ -73,6 +80,7 @@ class CServiceModule : public CComModule {
   void AwaitDecisions();
   void ServiceMainEnded();
   void AwaitServiceMainEnd();
+  [[noreturn]] void EndProcess(std::uint32_t exitCode);
 
  private:
   void ShowMessage(const char* text);

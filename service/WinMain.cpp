@@ -6,6 +6,7 @@
 #include "service/InstallSwitch.h"
 #include "service/LocalServiceValue.h"
 #include "service/MainGuard.h"
+#include "service/ServiceControl.h"
 #include "service/ServiceIdentity.h"
 #include "service/ServiceModule.h"
 #include "turndisplay/win32_setting_value.h"
@@ -59,7 +60,8 @@ int RunMain(HINSTANCE instance) {
 
   SetTabletOnlyRule(TurnsOnlyInTabletPosture);
   g_serviceModule.Start();
-  return static_cast<int>(g_serviceModule.m_status.dwWin32ExitCode);
+  // Non-zero when a failure ended the service.
+  return static_cast<int>(service_control::ProcessExitCode(g_serviceModule));
 }
 
 }  // namespace

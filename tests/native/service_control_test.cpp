@@ -6,15 +6,14 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdarg>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "common/Format.h"
 #include "common/portable_debug_output.h"
 #include "service/ServiceControl.h"
 
@@ -56,12 +55,14 @@ class FakeModule {
   std::atomic<bool> m_serviceMainEntered{false};
   std::atomic<std::uint32_t> m_displayState{kDisplayUnknown};
   bool m_isService = true;
+  FailureRecord m_failure;
 
   bool dispatcherConnects = true;
   bool dispatcherStartsServiceMain = true;  // false: the manager went before it could start one
   std::chrono::milliseconds logDelay{0};    // each event-log entry takes this long
   bool handlerRegisters = true;
   bool quitWhenLooping = false;  // as when the last lock of a local server goes
+  bool listenThrows = false;     // memory runs out as the listening work starts
   std::atomic<bool> handlerRegistered{false};
 
   ~FakeModule() {
@@ -75,14 +76,15 @@ class FakeModule {
     changed_.notify_all();
   }
 
-  PIVOTRA_PRINTF(2, 3) void LogEvent(const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    std::string text = FormatStringV(format, args);
-    va_end(args);
+  void LogEvent(const event_messages::Message& message, std::initializer_list<const char*> strings) {
+    EXPECT_GE(strings.size(), message.strings) << message.id;  // else Event Viewer shows "%2"
+    std::string text;
+    for (const char* string : strings) text += (text.empty() ? "" : " / ") + std::string(string);
     std::this_thread::sleep_for(logDelay);
     Record("log " + text);
   }
+
+  void EndProcess(std::uint32_t code) { Record("end process " + std::to_string(code)); }
 
   void Run() { RunBody(*this); }
 
@@ -152,7 +154,10 @@ class FakeModule {
     Record("watch display");
     return 0;
   }
-  void StartListening() { Record("listen"); }
+  void StartListening() {
+    Record("listen");
+    if (listenThrows) throw std::bad_alloc();
+  }
   void RenewSubscription() { Record("renew subscription"); }
   void CatchUp(CatchUpTrigger trigger) {
     Record(std::string("catch up after ") + TriggerName(trigger));
@@ -243,8 +248,9 @@ TEST_F(ServiceControl, WithoutAHandlerNothingIsReported) {
   FakeModule module;
   module.handlerRegisters = false;
   ServiceMainBody(module);
-  EXPECT_EQ(module.TakeCalls(),
-            (Calls{"register handler", "log Handler not installed", "service main ended"}));
+  // The process ends, which the service control manager takes for a failure.
+  EXPECT_EQ(module.TakeCalls(), (Calls{"register handler", "log Handler not installed",
+                                       "end process 3", "service main ended"}));
   EXPECT_TRUE(TakeCapturedDebugOutput().empty());  // Run never started
 }
 
@@ -307,6 +313,40 @@ INSTANTIATE_TEST_SUITE_P(
                     ControlCase{255, kBadRequest}, ControlCase{256, kBadRequest},
                     ControlCase{0xFFFFFFFF, kBadRequest}));
 INSTANTIATE_TEST_SUITE_P(SessionAndPower, HandlerTable, testing::ValuesIn(kSessionAndPower));
+
+// A failure ends the service with a code of its own, so that the recovery actions apply; the
+// process's exit code says it too.
+TEST_F(ServiceControl, AFailureOnTheMainPathEndsTheServiceWithItsCode) {
+  FakeModule module;
+  module.listenThrows = true;
+  ServiceMainBody(module);
+  EXPECT_EQ(module.TakeCalls(),
+            (Calls{"register handler", "report START_PENDING", "watch display", "queue", "com up",
+                   "log Service started", "report RUNNING", "listen", "com down",
+                   "no new decision", "report STOP_PENDING", "quit 7", "decisions done",
+                   "report STOPPED", "log out of memory on the service's main path / 1",
+                   "service main ended"}));
+  EXPECT_EQ(module.m_status.dwWin32ExitCode, kServiceSpecificError);
+  EXPECT_EQ(module.m_status.dwServiceSpecificExitCode, 1u);
+  EXPECT_EQ(ProcessExitCode(module), 1u);
+}
+
+// The WMI wait thread's failure ends the service as a stop does, but not one told to stop.
+TEST_F(ServiceControl, AFailureOnAnotherThreadEndsTheServiceUnlessAStopCameFirst) {
+  for (const bool stopFirst : {false, true}) {
+    FakeModule module;
+    std::thread serviceMain([&] { ServiceMainBody(module); });
+    ASSERT_TRUE(module.WaitForLoop());
+    if (stopFirst) HandlerBody(module, kStopControl);
+    FailBody(module, {service_failure::kListeningFailed, "the WMI wait thread could not start"});
+    serviceMain.join();
+    const Calls calls = module.TakeCalls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls.end()[-2], stopFirst ? "log Service stopped"
+                                         : "log the WMI wait thread could not start / 4");
+    EXPECT_EQ(module.m_status.dwServiceSpecificExitCode, stopFirst ? 0u : 4u);
+  }
+}
 
 TEST_F(ServiceControl, StopBeforeTheRunThreadHasAQueueIsHonoured) {
   FakeModule module;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,10 @@ namespace {
 
 using namespace subscription_loop;
 using Calls = std::vector<std::string>;
+
+// Stand for an attempt and a wait that throw.
+constexpr Attempt kOutOfMemory = static_cast<Attempt>(90);
+constexpr Wake kThrow = static_cast<Wake>(90);
 
 // Plays its script in order; an exhausted script stops the loop, so that a row that expects more
 // than its script gives fails on its calls instead of hanging.
@@ -28,12 +34,19 @@ struct Script {
     if (!queue.empty()) queue.pop_front();
     return next;
   }
-  Attempt Subscribe() { return Call("subscribe"), Next(attempts, Attempt::Stopping); }
+  Attempt Subscribe() {
+    Call("subscribe");
+    const Attempt attempt = Next(attempts, Attempt::Stopping);
+    return attempt == kOutOfMemory ? throw std::bad_alloc() : attempt;
+  }
   void Drop(bool cancel) { Call(cancel ? "cancel" : "drop"); }
   bool StillConnected() { return Call("check"), Next(checks, false); }
   Wake Wait(std::chrono::milliseconds pause) {
-    return Call("wait " + std::to_string(pause.count())), Next(wakes, Wake::Stop);
+    Call("wait " + std::to_string(pause.count()));
+    const Wake wake = Next(wakes, Wake::Stop);
+    return wake == kThrow ? throw std::runtime_error("boom") : wake;
   }
+  void Thrown(const char* reason) { Call(std::string("thrown: ") + reason); }
   void ReportFailure() { Call("warning"); }
   void ReportRecovery(unsigned attempt) { Call("recovered at " + std::to_string(attempt)); }
   void Call(std::string call) { calls.push_back(std::move(call)); }
@@ -50,7 +63,11 @@ class Loop : public testing::TestWithParam<Script> {};
 TEST_P(Loop, FollowsItsScript) {
   Script script = GetParam();
   script.calls.clear();
-  subscription_loop::Run(script);
+  try {
+    subscription_loop::Run(script);
+  } catch (const std::exception&) {
+    script.Call("escaped");  // to the wait thread, which ends the service
+  }
   EXPECT_EQ(script.calls, GetParam().calls);
 }
 
@@ -88,7 +105,20 @@ INSTANTIATE_TEST_SUITE_P(
                {"subscribe", "wait 60000", "drop", "warning", "wait 1000", "subscribe",
                 "recovered at 1", "wait 60000", "drop", "warning", "wait 2000", "subscribe",
                 "recovered at 1", "wait 60000", "check", "wait 60000", "drop", "warning",
-                "wait 1000", "subscribe", "recovered at 1", "wait 60000"}}),
+                "wait 1000", "subscribe", "recovered at 1", "wait 60000"}},
+        // An exception in an attempt or under a standing subscription is a failure: its objects
+        // back, reported, tried again after the pause. One that leaves the pause leaves the loop.
+        Script{"AnExceptionIsAFailure",
+               {kOutOfMemory, kOk}, {kTime, kThrow, kThrow}, {},
+               {"subscribe", "cancel", "thrown: out of memory on the WMI wait thread", "warning",
+                "wait 1000", "subscribe", "recovered at 2", "wait 60000", "cancel",
+                "thrown: an exception on the WMI wait thread: boom", "warning", "wait 2000",
+                "escaped"}},
+        // A resume keeps a subscription whose connection stands: no report is lost in a gap.
+        Script{"AResumeKeepsASubscriptionThatStillStands",
+               {kOk, kOk}, {Wake::Renew, Wake::Renew, Wake::Stop}, {true, false},
+               {"subscribe", "wait 60000", "check", "wait 60000", "check", "drop", "subscribe",
+                "wait 60000"}}),
     [](const testing::TestParamInfo<Script>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -658,7 +658,9 @@ TEST_F(ServiceLife, ARaisedThresholdIsHonouredAfterARestart) {
   EXPECT_EQ(ReadStarts(kRecordDirectory).size(), starts);
 }
 
-// The screen cannot show what no program turned: the orientation stays pending.
+// The screen cannot show what no program turned: the orientation stays pending. The event log
+// says why once, however many events a burst brings, and the service keeps working: with the
+// program back, the next report turns the screen.
 TEST_F(ServiceLife, WithoutTheDisplayProgramTheOrientationStaysPending) {
   ASSERT_TRUE(::DeleteFileA(kDisplayProgram));
   Switch("-Service");
@@ -672,6 +674,17 @@ TEST_F(ServiceLife, WithoutTheDisplayProgramTheOrientationStaysPending) {
   EXPECT_EQ(Rotations(RaiseOne(service_, 0x02, "Up")), Texts{"set to be DMDO_180"});
   EXPECT_EQ(Setting("GSensorLastOrientation"), 2u);
   EXPECT_EQ(Setting("GSensorPendingOrientation"), 1u);
+
+  const std::size_t mark = ServicesLog().Mark();
+  ASSERT_NO_FATAL_FAILURE(Raise({0x06, 0x04}, 500, kBurstDeadline));
+  ASSERT_TRUE(WaitUntilDecidedOn(service_, "Right", mark, kBurstDeadline));
+  ASSERT_EQ(CopyInto(RecordingDisplayProgram(), kDirectory), kDisplayProgram);
+  EXPECT_EQ(Rotations(RaiseOne(service_, 0x06, "Left")), Texts{"set to be DMDO_90"});
+  EXPECT_TRUE(Eventually([] { return Setting("GSensorLastOrientation") == 4u; }));
+  std::size_t missing = 0;
+  for (const Texts& report : EventReports(ServicesLog().Lines(startMark_), service_.processId))
+    missing += !report.empty() && report[0] == "1 111" ? 1 : 0;
+  EXPECT_EQ(missing, 1u);
 }
 
 // Windows' laptop/slate indicator: 0 tablet posture, 1 laptop.

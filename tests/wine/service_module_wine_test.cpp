@@ -6,6 +6,8 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "common/UniqueHandle.h"
@@ -61,21 +63,23 @@ TEST_F(ProgramResources, RegistryScriptIsTheExactText) {
 
 // Event Viewer shows an entry's text through the source's message file: message 0 is the
 // insertion string alone, without a line break of its own; every other message this program
-// writes exists in the table and shows its insertion string.
+// writes exists in the table, renders whole, and shows its insertion strings.
 TEST_F(ProgramResources, EachEventMessageShowsItsInsertionString) {
   const char* insertion = "Could not connect. Error code = 0x80041003";
-  const DWORD_PTR strings[] = {reinterpret_cast<DWORD_PTR>(insertion)};
-  for (const unsigned id : {event_messages::kText, event_messages::kSubscriptionFailed,
-                            event_messages::kSubscriptionRecovered}) {
-    char text[512] = {};
+  DWORD_PTR strings[9];
+  std::fill(std::begin(strings), std::end(strings), reinterpret_cast<DWORD_PTR>(insertion));
+  for (const event_messages::Message& message : event_messages::kAll) {
+    if (message.id >= 200) continue;  // the display program's: tests/wine/package_wine_test.cpp
+    const unsigned id = message.id;
+    char text[1024] = {};
     EXPECT_GT(::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, module_,
-                               id, 0, text, sizeof(text),
-                               reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(strings))),
+                               id, 0, text, sizeof(text), reinterpret_cast<va_list*>(strings)),
               0u)
         << id << ": error " << ::GetLastError();
     const std::string shown(text);
-    EXPECT_TRUE(id == event_messages::kText ? shown == insertion
-                                             : shown.find(insertion) != std::string::npos)
+    EXPECT_TRUE(id == event_messages::kText.id ? shown == insertion
+                                                : (shown.find(insertion) != std::string::npos) ==
+                                                      (message.strings > 0))
         << id << ": " << shown;
   }
 }

@@ -345,6 +345,10 @@ TEST_F(Installed, TheServiceControlManagerStartsAndStopsTheService) {
             (std::vector<StatusReport>{kStartPending, kRunning, kStopPending, kStopped}));
   EXPECT_EQ(EventLogEntries(lines, processId),
             (Texts{"Service started", "Bad service request", "Service stopped"}));
+  // Each with its type and ID, by which a fleet's log collection filters.
+  EXPECT_EQ(EventReports(lines, processId),
+            (std::vector<Texts>{{"4 102", "Service started"}, {"2 105", "Bad service request"},
+                                {"4 103", "Service stopped"}}));
   const Texts after = DebugStrings(lines, processId);
   EXPECT_NE(std::find(after.begin(), after.end(), "Exit from CServiceModule::Run()"), after.end());
 }
