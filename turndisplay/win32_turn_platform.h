@@ -23,6 +23,10 @@ class Win32TurnPlatform final : public TurnPlatform {
   void Print(const std::string& line) override;
 };
 
+// One line on standard error, or the console of the process that started the program, and on
+// the debugger stream.
+void SayLine(const char* line);
+
 // The entry for memory that ran out, which needs none to be written.
 void LogOutOfMemory() noexcept;
 
