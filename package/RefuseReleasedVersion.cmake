@@ -10,8 +10,8 @@ foreach(line IN LISTS lines)
     message(FATAL_ERROR "${RELEASED}: not a version, a platform and a product code: ${line}")
   endif()
   if(NOT wanted VERSION_GREATER CMAKE_MATCH_2)
-    message(FATAL_ERROR "Pivotra ${VERSION} was released already, or is not higher than "
-            "${CMAKE_MATCH_1} (${RELEASED}): raise the version in CMakeLists.txt's project() "
-            "for a new release (docs/package.md)")
+    message(FATAL_ERROR "Pivotra ${VERSION} was released already: its first three fields are "
+            "not higher than those of ${CMAKE_MATCH_1}, listed in ${RELEASED}. Raise the "
+            "version in CMakeLists.txt's project() for a new release (docs/package.md)")
   endif()
 endforeach()
