@@ -112,10 +112,12 @@ Win32UserSessions::Process Win32UserSessions::CreateProcessAsUser(const unique_h
                                                                   std::uint32_t creationFlags,
                                                                   const char* desktop) {
   // No title, position or show-window request; cb is 68 on i686, 104 on x86_64. The desktop
-  // is named when one is given; lpDesktop is not const in the structure.
+  // is named when one is given; lpDesktop is not const in the structure. The display program
+  // makes no window: without STARTF_FORCEOFFFEEDBACK Windows would show the busy cursor for it.
   std::string desktopName = desktop != nullptr ? desktop : "";
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_FORCEOFFFEEDBACK;
   if (desktop != nullptr) startup.lpDesktop = desktopName.data();
   PROCESS_INFORMATION created = {};
   // No environment and no directory: the program inherits the service's.

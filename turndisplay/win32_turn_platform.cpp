@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "common/DebugPrint.h"
@@ -209,15 +209,57 @@ std::optional<SavedOrientations> Win32TurnPlatform::ReadSavedOrientations(const 
       ::GetPrivateProfileIntA(settings::kSection, settings::kPendingOrientation, 0, path.c_str())};
 }
 
-// Started by the service, the program has no console: the debugger stream keeps the line.
-void Win32TurnPlatform::Say(const std::string& line) {
-  std::fprintf(stderr, "%s\n", line.c_str());
-  DebugPrint("%s", line.c_str());
+namespace {
+
+// A standard handle the program was given: a console, a file, a pipe. TurnDisplay.exe, of the
+// Windows subsystem, started from a console without redirection has none, or a stale value that
+// GetFileType refuses.
+HANDLE GivenHandle(DWORD which) {
+  const HANDLE handle = ::GetStdHandle(which);
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+                 ::GetFileType(handle) != FILE_TYPE_UNKNOWN
+             ? handle
+             : nullptr;
 }
 
+// The console of the process that started the program (a command prompt, PowerShell), opened at
+// the first line that needs it; none when the service or the sign-in started it. The program
+// never makes a console of its own.
+HANDLE ParentsConsole() {
+  static const unique_file_handle console = [] {
+    unique_file_handle opened;
+    if (::AttachConsole(ATTACH_PARENT_PROCESS))
+      opened.reset(::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                 nullptr));
+    return opened;
+  }();
+  return console.get();
+}
+
+// One line as the C runtime's text mode wrote it, with a carriage return before the line feed.
+void WriteLine(DWORD which, const char* line) {
+  HANDLE output = GivenHandle(which);
+  if (output == nullptr) output = ParentsConsole();
+  if (output == nullptr) return;
+  DWORD written = 0;
+  ::WriteFile(output, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+  ::WriteFile(output, "\r\n", 2, &written, nullptr);
+}
+
+}  // namespace
+
+// Started by the service or at sign-in, the program has no console: the debugger stream keeps
+// the line.
+void SayLine(const char* line) {
+  WriteLine(STD_ERROR_HANDLE, line);
+  DebugPrint("%s", line);
+}
+
+void Win32TurnPlatform::Say(const std::string& line) { SayLine(line.c_str()); }
+
 void Win32TurnPlatform::Print(const std::string& line) {
-  std::fprintf(stdout, "%s\n", line.c_str());
-  std::fflush(stdout);
+  WriteLine(STD_OUTPUT_HANDLE, line.c_str());
 }
 
 }  // namespace turndisplay

@@ -29,6 +29,10 @@ class Win32TurnPlatform final : public TurnPlatform {
   std::uint64_t Now() override;
 };
 
+// One line on standard error, or the console of the process that started the program, and on
+// the debugger stream.
+void SayLine(const char* line);
+
 // The entry for memory that ran out, which needs none to be written.
 void LogOutOfMemory() noexcept;
 

@@ -1,7 +1,8 @@
 // The package as an administrator deploys it, through Wine's own msiexec, each case in a Wine
-// session of its own: a silent install, an upgrade and a repair while the service runs, an
-// uninstall, a refused preference, an installation whose registration fails, and the display
-// program's entries in the event log. The test WMI provider is WMI for the session, so that the
+// session of its own: a silent install and the sign-in start it sets up, an upgrade from the
+// latest release and a repair while the service runs, an uninstall (also from a folder of the
+// administrator's choice), refused preferences and platforms, an installation whose registration
+// fails, and the display program's entries in the event log. The test WMI provider is WMI for the session, so that the
 // installed service can be given an event. Every msiexec run writes its verbose log into the
 // session directory; a failing case prints them.
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <shellapi.h>
 
 #include <chrono>
+#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -41,6 +43,7 @@ constexpr const char* kService = "Pivotra";
 const std::string kDirectory = ProgramFiles() + "\\Pivotra";
 const std::string kProgram = kDirectory + "\\Pivotra.EXE";
 const std::string kDisplayProgram = kDirectory + "\\TurnDisplay.exe";
+const std::string kConsoleTwin = kDirectory + "\\TurnDisplay.com";
 const std::string kSettings = kDirectory + "\\GSensor_Setting.ini";
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
@@ -60,10 +63,25 @@ std::string BuiltFile(const std::string& relative) {
       ::GetFullPathNameA((GetModuleDirectory(true) + relative).c_str(), MAX_PATH, full, nullptr);
   return length > 0 && length < MAX_PATH ? std::string(full, length) : relative;
 }
-// This build's package, the same signed, and one of a higher version made from the same programs.
+// This build's package, the same signed, and the latest release's, with its programs.
 std::string Package() { return BuiltFile(PIVOTRA_PACKAGE); }
 std::string SignedPackage() { return BuiltFile(PIVOTRA_SIGNED_PACKAGE); }
-std::string NextPackage() { return BuiltFile(PIVOTRA_NEXT_PACKAGE); }
+std::string EarlierPackage() { return BuiltFile(PIVOTRA_EARLIER_PACKAGE); }
+
+// A program's version as its version block says it, "1.1.0.0".
+std::string FileVersion(const std::string& path) {
+  std::string block(::GetFileVersionInfoSizeA(path.c_str(), nullptr), '\0');
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (block.empty() || !::GetFileVersionInfoA(path.c_str(), 0, block.size(), block.data()) ||
+      !::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length))
+    return "(none)";
+  char text[24];
+  std::snprintf(text, sizeof(text), "%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS),
+                LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
+                LOWORD(fixed->dwFileVersionLS));
+  return text;
+}
 
 // A value as a test compares it: a string in quotes, an unexpanded one after "expand", a
 // number, or the bytes of anything else.
@@ -119,9 +137,34 @@ Texts InstalledVersions() {
   return versions;
 }
 
+// Starts a command line as the sign-in does, from a process without a console, in a job that
+// ends whatever is left of it: how many processes the job held. A console program brings a
+// console host along (Wine's conhost.exe; on Windows, its window); a windowless one comes alone.
+DWORD ProcessesOfASignInStart(std::string commandLine) {
+  const unique_handle job(::CreateJobObjectA(nullptr, nullptr));
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  ::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits));
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started = {};
+  if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_NEW_CONSOLE | CREATE_SUSPENDED, nullptr, nullptr, &startup, &started))
+    return 0;
+  const unique_handle process(started.hProcess), thread(started.hThread);
+  ::AssignProcessToJobObject(job.get(), process.get());  // ended with the job, whatever happens
+  ::ResumeThread(thread.get());
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+  if (::WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0 ||
+      !::QueryInformationJobObject(job.get(), JobObjectBasicAccountingInformation, &accounting,
+                                   sizeof(accounting), nullptr))
+    return 0;
+  return accounting.TotalProcesses;
+}
+
 void ExpectInstalledAndRunning() {
-  EXPECT_TRUE(FileExists(kProgram));
-  EXPECT_TRUE(FileExists(kDisplayProgram));
+  for (const std::string& program : {kProgram, kDisplayProgram, kConsoleTwin})
+    EXPECT_EQ(FileVersion(program), PIVOTRA_VERSION) << program;
   for (const Entry& entry : kRegistration)
     EXPECT_EQ(Shown(entry.root, entry.key, entry.name), entry.shown) << entry.key << " " << entry.name;
   // Only the first name: Wine's CreateServiceA passes on that name and whatever lies behind it
@@ -210,7 +253,8 @@ TEST_F(Deployment, InstallsRegistersAndStartsTheSignedService) {
   for (const char* text : {"Comments", "Contact"})
     EXPECT_NE(ReadString(HKEY_LOCAL_MACHINE, entry, text).value_or(""), "") << text;
   EXPECT_EQ(ReadDword(HKEY_LOCAL_MACHINE, entry, "NoModify"), 1u);
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kPreferenceKey)) << "no property, no preference";
+  for (const char* preference : {"AutoRotation", "Displays"})
+    EXPECT_EQ(Shown(HKEY_LOCAL_MACHINE, kPreferenceKey, preference), "(absent)") << "not given";
   ASSERT_NE(WaitUntilSubscribed(), 0u);
 
   // The first event asks the shipped display program for Left. Under Wine it cannot turn the
@@ -224,16 +268,25 @@ TEST_F(Deployment, InstallsRegistersAndStartsTheSignedService) {
       << error;
   EXPECT_TRUE(Eventually([] { return ReadFileBytes(kSettings) == kSettingsWithLeftPending; }))
       << ReadFileBytes(kSettings);
+
+  // The next sign-in runs the Run value's command line: no console comes with it. Its console
+  // twin, for comparison, brings one.
+  EXPECT_EQ(ProcessesOfASignInStart(ReadString(HKEY_LOCAL_MACHINE, kRunKey, "Pivotra").value_or("")),
+            1u);
+  EXPECT_EQ(ProcessesOfASignInStart("\"" + kConsoleTwin + "\" restore"), 2u);
 }
 
+// From the latest release to this build by the default file rules: each program of a lower
+// version is replaced.
 TEST_F(Deployment, AnUpgradeWhileTheServiceRunsKeepsTheAdministratorsSettings) {
-  ASSERT_EQ(Install(Package(), "install.log", "AUTOROTATION=0 DISPLAYS=1"), 0u);
+  ASSERT_EQ(Install(EarlierPackage(), "install.log", "AUTOROTATION=0 DISPLAYS=1"), 0u);
+  ASSERT_EQ(FileVersion(kProgram), PIVOTRA_EARLIER_VERSION);
   const DWORD before = WaitUntilSubscribed();
   WriteFileBytes(kSettings, kAdministratorsSettings);
 
-  ASSERT_EQ(Install(NextPackage(), "upgrade.log"), 0u);
+  ASSERT_EQ(Install(Package(), "upgrade.log"), 0u);
   ExpectInstalledAndRunning();
-  EXPECT_EQ(InstalledVersions(), Texts{PIVOTRA_NEXT_VERSION});
+  EXPECT_EQ(InstalledVersions(), Texts{PIVOTRA_VERSION});
   EXPECT_NE(WaitUntilSubscribed(), before);
   EXPECT_EQ(ReadFileBytes(kSettings), kAdministratorsSettings);
   // The preferences stay, and the installed display program reads them where they are: its
@@ -253,6 +306,11 @@ TEST_F(Deployment, AnUpgradeWhileTheServiceRunsKeepsTheAdministratorsSettings) {
       "A turn now: exit code 9, the policy turns auto-rotation off; the primary display stays "
       "as it is\r\n";
   EXPECT_EQ(status.output.substr(0, inputs.size()), inputs);
+  // Typed in a command prompt, "TurnDisplay status" is the console twin (.COM before .EXE).
+  const ProgramRun typed = RunProgram("C:\\windows\\system32\\cmd.exe",
+                                      "/c cd /d \"" + kDirectory + "\" && TurnDisplay status");
+  EXPECT_EQ(typed.exitCode, 0u);
+  EXPECT_EQ(typed.output, status.output);
 }
 
 TEST_F(Deployment, ARepairRestoresWhatWasLostAndKeepsTheSettings) {
@@ -274,13 +332,20 @@ TEST_F(Deployment, ARepairRestoresWhatWasLostAndKeepsTheSettings) {
   EXPECT_EQ(ReadFileBytes(kSettings), kAdministratorsSettings);
 }
 
+// From the default folder, and from one the administrator chose (INSTALLDIR).
 TEST_F(Deployment, AnUninstallLeavesNothingBehind) {
-  ASSERT_EQ(Install(Package(), "install.log", "AUTOROTATION=0 DISPLAYS=1"), 0u);
-  ASSERT_NE(WaitUntilSubscribed(), 0u);
-  ASSERT_TRUE(FileExists(kSettings));
+  for (const std::string& folder : {kDirectory, std::string("C:\\Fleet\\Pivotra")}) {
+    const std::string chosen = folder == kDirectory ? "" : " INSTALLDIR=" + folder;
+    ASSERT_EQ(Install(Package(), "install.log", "AUTOROTATION=0 DISPLAYS=1" + chosen), 0u);
+    ASSERT_NE(WaitUntilSubscribed(), 0u);
+    EXPECT_EQ(Shown(HKEY_LOCAL_MACHINE, kServiceKey, "ImagePath"),
+              Quoted(Quoted(folder + "\\Pivotra.EXE")));
+    ASSERT_TRUE(FileExists(folder + "\\GSensor_Setting.ini"));
 
-  ASSERT_EQ(Msiexec("/x \"" + Package() + "\"", "uninstall.log"), 0u);
-  ExpectNothingLeft();
+    ASSERT_EQ(Msiexec("/x \"" + Package() + "\"", "uninstall.log"), 0u);
+    ExpectNothingLeft();
+    EXPECT_FALSE(FileExists(folder));
+  }
 }
 
 // Gives a service another display name, as another program could.
@@ -295,15 +360,15 @@ bool SetDisplayName(const char* service, const char* displayName) {
 // Only a first installation's rollback unregisters: a failed upgrade leaves the earlier one's
 // registration (Wine's rollback removes the files, where Windows puts the earlier ones back).
 TEST_F(Deployment, AFailedUpgradeLeavesTheEarlierVersionRegistered) {
-  ASSERT_EQ(Install(Package()), 0u);
+  ASSERT_EQ(Install(EarlierPackage()), 0u);
   ASSERT_NE(WaitUntilSubscribed(), 0u);
   // Another service takes the display name the upgrade's registration gives the service.
   ASSERT_EQ(CreateOtherService("PivotraOther", "Other"), static_cast<DWORD>(ERROR_SUCCESS));
   ASSERT_TRUE(SetDisplayName(kService, "Pivotra renamed"));
   ASSERT_TRUE(SetDisplayName("PivotraOther", "Pivotra"));
 
-  EXPECT_NE(Install(NextPackage(), "upgrade.log"), 0u);
-  EXPECT_EQ(InstalledVersions(), Texts{PIVOTRA_VERSION});
+  EXPECT_NE(Install(Package(), "upgrade.log"), 0u);
+  EXPECT_EQ(InstalledVersions(), Texts{PIVOTRA_EARLIER_VERSION});
   EXPECT_TRUE(QueryService(kService));
   for (const Entry& entry : kRegistration) {
     // Renamed above, and the package's own entry.
@@ -312,11 +377,21 @@ TEST_F(Deployment, AFailedUpgradeLeavesTheEarlierVersionRegistered) {
   }
 }
 
-// Refused by the package's own check: Wine's msiexec logs the action, not its message.
-TEST_F(Deployment, APreferenceOutsideItsChoicesRefusesTheInstallation) {
+// Refused by the package's own check: Wine's msiexec logs the action, not its message. Last,
+// Pivotra for the other platform, as its sign-in value in the other registry view shows it.
+TEST_F(Deployment, APreferenceOutsideItsChoicesOrTheOtherPlatformRefusesTheInstallation) {
   for (const auto& [property, action] : {std::pair{"AUTOROTATION=3", "RefuseAutoRotation"},
-                                         std::pair{"DISPLAYS=2", "RefuseDisplays"}}) {
-    EXPECT_NE(Install(Package(), std::string(action) + ".log", property), 0u) << property;
+                                         std::pair{"DISPLAYS=2", "RefuseDisplays"},
+                                         std::pair{"", "RefuseOtherPlatform"}}) {
+    unique_hkey run;
+    const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    if (*property == '\0') {
+      ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0,
+                                  KEY_SET_VALUE | otherView, nullptr, run.put(), nullptr), 0);
+      ASSERT_EQ(::RegSetValueExA(run.get(), "Pivotra", 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>("x"), 2), 0);
+    }
+    EXPECT_NE(Install(Package(), std::string(action) + ".log", property), 0u) << action;
     EXPECT_NE(ReadFileBytes(logs_.back()).find(std::string(": ") + action + "."), std::string::npos);
     ExpectNothingLeft();
   }

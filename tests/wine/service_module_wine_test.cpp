@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 
+#include "PivotraVersion.h"
 #include "common/UniqueHandle.h"
 #include "service/EventLogMessages.h"
 #include "service/InstallSwitch.h"
@@ -101,10 +102,11 @@ TEST_F(ProgramResources, VersionBlock) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000002u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000002u);
+  // The build's one version (project(VERSION)).
+  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(PIVOTRA_VERSION_MINOR, PIVOTRA_VERSION_MAJOR));
+  EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(PIVOTRA_VERSION_TWEAK, PIVOTRA_VERSION_PATCH));
+  EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+  EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
   WORD* translation = nullptr;
   ASSERT_TRUE(::VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
                                reinterpret_cast<void**>(&translation), &length));
@@ -112,8 +114,8 @@ TEST_F(ProgramResources, VersionBlock) {
   EXPECT_EQ(translation[0], 0x0409);
   EXPECT_EQ(translation[1], 0x04B0);
 
-  EXPECT_EQ(VersionText("FileVersion"), "1, 0, 0, 2");
-  EXPECT_EQ(VersionText("ProductVersion"), "1, 0, 0, 2");
+  EXPECT_EQ(VersionText("FileVersion"), PIVOTRA_VERSION_TEXT);
+  EXPECT_EQ(VersionText("ProductVersion"), PIVOTRA_VERSION_TEXT);
   EXPECT_EQ(VersionText("FileDescription"), "Pivotra Control Service");
   EXPECT_EQ(VersionText("InternalName"), "Pivotra");
   EXPECT_EQ(VersionText("OriginalFilename"), "Pivotra.EXE");
