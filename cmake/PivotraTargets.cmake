@@ -12,3 +12,10 @@ function(pivotra_add_library target)
   add_library(${target} STATIC ${ARGN})
   pivotra_target_defaults(${target})
 endfunction()
+
+# The processor architecture the programs' manifests name.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(PIVOTRA_ARCHITECTURE amd64)
+else()
+  set(PIVOTRA_ARCHITECTURE X86)
+endif()

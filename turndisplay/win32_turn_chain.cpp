@@ -93,26 +93,25 @@ void ReadConfiguration(SC_HANDLE service, ServiceReading& reading) {
   }
 }
 
-std::optional<std::uint32_t> DwordValue(HKEY key, const char* name) {
-  DWORD data = 0;
+// A value of a fixed size and type (REG_DWORD, REG_QWORD); none when it is missing or another.
+template <typename Value, DWORD kType>
+std::optional<Value> FixedValue(HKEY key, const char* name) {
+  Value data = 0;
   DWORD type = REG_NONE;
   DWORD size = sizeof(data);
   if (::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
           ERROR_SUCCESS ||
-      type != REG_DWORD || size != sizeof(data))
+      type != kType || size != sizeof(data))
     return std::nullopt;
   return data;
 }
 
+std::optional<std::uint32_t> DwordValue(HKEY key, const char* name) {
+  return FixedValue<DWORD, REG_DWORD>(key, name);
+}
+
 std::optional<std::uint64_t> QwordValue(HKEY key, const char* name) {
-  ULONGLONG data = 0;
-  DWORD type = REG_NONE;
-  DWORD size = sizeof(data);
-  if (::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
-          ERROR_SUCCESS ||
-      type != REG_QWORD || size != sizeof(data))
-    return std::nullopt;
-  return data;
+  return FixedValue<ULONGLONG, REG_QWORD>(key, name);
 }
 
 // A text value, its variables expanded when it is a REG_EXPAND_SZ. Registry calls return their
